@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need, from the distribution's
+# packages, when it is missing.
+set -euo pipefail
+
+need=()
+command -v cmake >/dev/null || need+=(cmake)
+command -v g++ >/dev/null || need+=(g++)
+command -v ninja >/dev/null || need+=(ninja-build)
+[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
+/usr/bin/python3 -c 'import numpy, matplotlib' 2>/dev/null || need+=(python3-numpy python3-matplotlib)
+
+if [ ${#need[@]} -gt 0 ]; then
+  echo "setup: installing ${need[*]}"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}" >/dev/null
+fi

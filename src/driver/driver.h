@@ -1,0 +1,28 @@
+// Program driver: start-up, command line, log file, exit and signals, the
+// command interpreter, the model initialisation and the help output.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "msg/filename.h"
+
+extern const char ModName[];     // "ZIRidev"
+extern const char ModVersion[];  // "1.4.d"
+extern const char BuildDate[];   // "Jun 15 1999"
+extern const char BuildTime[];   // "13:59:17"
+
+extern std::string CmdName;  // command file, option -i
+extern std::string LogName;  // log file, option -l
+
+int Main(int argc, char* argv[]);
+void HandleExit();
+void HandleSignal(int sig);
+
+// Runs the command file section by section; returns the exit code.
+int RunCommands(const char* cmdFile);
+int ZidInit();
+int ResetPlume();
+
+[[noreturn]] void PrintHelp();
+void PrintUsage(std::FILE* f);

@@ -1,0 +1,124 @@
+// Help output of option -h: call syntax, files, options, the commands of the
+// command file and the parameter overview, in German.
+#include <cstdio>
+#include <cstdlib>
+
+#include "driver/driver.h"
+#include "msg/msg.h"
+#include "prm/prm.h"
+
+namespace {
+
+constexpr const char* kText1 =
+    "\n"
+    "Aufruf: ZIRidev Arbeitsverzeichnis [Optionen]\n"
+    "\n"
+    "Im Arbeitsverzeichnis stehen der Eingabe- und die Ausgabe-Files.\n"
+    "Ihre Namen sind:\n"
+    "  odrcmd.txt    Eingabe-File,\n"
+    "  odrlog.txt    Log-File zur Protokollierung des Ablaufs,\n"
+    "  odrcnc.dmna   Rasterwerte der bodennahen Konzentration.\n"
+    "\n"
+    "  odrfrh.dmna   Häufigkeit der Belästigungsstunden,\n"
+    "  odrfro.dmna   Kumulative Häufigkeit von Gerüchen.\n"
+    "\n"
+    "Optionen: -e Eingabezeilen im Log-File und am Schirm ausgeben (echo)\n"
+    "          -q Bildschirmausgabe unterdrücken (quiet)\n"
+    "          -v Zusätzliche Informationen ausgeben (verbose)\n"
+    "\n";
+
+constexpr const char* kText2 =
+    "Auflistung der Kommandos (nur die ersten zwei Zeichen sind signifikant):\n"
+    "\n"
+    "*DIMENSIONIERUNG (muß als erstes angegeben werden):\n"
+    "   Festlegung von Dimensionsgrenzen einiger interner Tabellen.\n"
+    "\n"
+    "*AUFPUNKTE :\n"
+    "   Festlegung der Aufpunktkoordinaten.\n"
+    "\n"
+    "*CLEAR :\n"
+    "   Die für ien Aufpunkt-Raster oder eine Aufpunkt-Liste berechneten\n"
+    "   Werte werden gelöscht.\n"
+    "\n"
+    "*GITTER (darf nur einmal angegeben werden):\n"
+    "   Festlegung eines Rasters von Aufpunkten, an denen bodennahe Konzen-\n"
+    "   tration, Häufigkeit der Belästigungsstunden und Kumulative Häufigkeit\n"
+    "   von Gerüchen berechnet werden sollen.\n"
+    "\n";
+
+constexpr const char* kText3 =
+    "*LISTE plm|pnt|prf :\n"
+    "   Bei \"plm\":\n"
+    "   Tabellierung der Fahnenfunktionen im Log-File.\n"
+    "   Es bedeuten: Cy = Normierte Konzentration über y integriert,\n"
+    "                Sy = Horizontale Breite der Gesamt-Fahne,\n"
+    "                Sd = Horizontale Breite der Kern-Fahne,\n"
+    "                Cm = Konzentration am Boden unter der Fahnenachse.\n"
+    "   Die normierte Konzentration ist auf eine Quellstärke 1 GE/s bezogen.\n"
+    "\n"
+    "   Bei \"pnt\":\n"
+    "   Auflistung der an den Aufpunkten berechneten Werte im Log-File.\n"
+    "   Es bedeuten:  Cnc = Konzentrationswert,\n"
+    "                 Fro = Relative Häufigkeit der GS-Überschreitung,\n"
+    "                 Frh = Relative Häufigkeit von Geruchsstunden.\n"
+    "\n"
+    "   Bei \"prf\":\n"
+    "   Auflistung des BLM-Profils im Log-File:\n"
+    "   Es bedeuten:  Z  = Höhe über dem Erdboden,\n"
+    "                 Ux = Windgeschwindigkeit,\n"
+    "                 Kz = vertikaler Austauschkoeffizient,\n"
+    "                 Sw = vertikale Windgeschwindigkeitsfluktuation.\n"
+    "\n"
+    "*PARAMETER [run]:\n"
+    "   Festlegung verschiedener Parameter (z.B. Meteorologie, Ausbreitungs-\n"
+    "   parameter, Schrittweiten) für die Ausbreitungsrechnung.\n"
+    "   Falls das Argument \"run\" angegeben ist, zusätzlich:\n"
+    "   Berechnung der Fahnenfunktionen.\n"
+    "   Wenn ein Raster definiert ist, werden Rasterwerte berechnet und zu den\n"
+    "   im Rasterfeld bereits gespeicherten Werte addiert (gemäß der Dauer der\n"
+    "   aktuellen Ausbreitungssituation gewichtet). Entsprechendes gilt für die\n"
+    "   Aufpunkte.\n"
+    "\n"
+    "*QUELLE:\n"
+    "   Festlegung von Lage und Ausdehnung der Quelle, der Quellstärke\n"
+    "   und der Überhöhung.\n"
+    "\n"
+    "*SPEICHERN cnc|frh|fro:\n"
+    "   Ausgabe des betreffenden Rasterfeldes.\n"
+    "   Die Rasterwerte sind Mittelwerte über alle zuvor definierten Ausbrei-\n"
+    "   tungssituationen.\n"
+    "\n"
+    "*TABELLE *D|*A|*G|*L|*P|*Q|*S :\n"
+    "   Ausgabe der aktuellen Parameterwerte. Dabei können durch Angabe von\n"
+    "   Kennbuchstaben bestimmte Abschnitte ausgewählt werden.\n"
+    "\n"
+    "*ENDE (muß als letztes angegeben werden):\n"
+    "   Beenden des Programms.\n"
+    "\n";
+
+constexpr const char* kText4 =
+    "\n"
+    "Parameter dürfen nur in den zugehörigen Abschnitten gesetzt werden.\n"
+    "In der folgenden Tabelle sind alle Parameter mit Namen (zwei Buchstaben,\n"
+    "Groß-/Kleinschreibung ist nicht signifikant), Standardwert, Vielfachheit\n"
+    "(bei Vektoren, z.B. Winddauer für die einzelnen Sektoren) und ihrer\n"
+    "Bedeutung aufgelistet: \n"
+    "\n";
+
+}  // namespace
+
+void PrintUsage(std::FILE* f) {
+  std::fprintf(f, "%s", kText1);
+  std::fprintf(f, "%s", kText2);
+  std::fprintf(f, "%s", kText3);
+}
+
+void PrintHelp() {
+  MsgLog = stdout;
+  std::printf("Geruchsausbreitungsmodell VALKO, %s Version %s (%s %s)\n", ModName, ModVersion,
+              BuildDate, BuildTime);
+  PrintUsage(stdout);
+  std::printf("%s", kText4);
+  PrmPrint(stdout, "*d*a*g*l*p*q*s");
+  std::exit(0);
+}

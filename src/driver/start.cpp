@@ -1,0 +1,128 @@
+// Start-up, command line, log file, closing line and signal handling.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "driver/driver.h"
+#include "msg/msg.h"
+
+const char ModName[] = "ZIRidev";
+const char ModVersion[] = "1.4.d";
+const char BuildDate[] = __DATE__;
+const char BuildTime[] = __TIME__;
+
+std::string CmdName;
+std::string LogName;
+
+namespace {
+
+const char* Now() {
+  std::time_t t = std::time(nullptr);
+  return std::ctime(&t);  // 24 characters and a newline
+}
+
+// Reads the hexadecimal level that may follow an option letter; characters
+// that are not hexadecimal leave the 1.
+int OptionLevel(const char* rest) {
+  unsigned int v = 1;
+  if (*rest && std::sscanf(rest, "%x", &v) != 1) v = 1;
+  return static_cast<int>(v);
+}
+
+}  // namespace
+
+void HandleExit() {
+  MsgVerbose = 1;
+  MsgQuiet--;
+  MsgOut(MsgErr >= 0 ? "FINISHED" : "*** error exit");
+  MsgOut(" at %s", Now());
+}
+
+void HandleSignal(int sig) {
+  // An interrupted or crashed run must not look like a success to the
+  // calling script: close with the error line and exit code 128 + signal.
+  MsgErr = -1;
+  MsgVerbose = 1;
+  MsgQuiet--;
+  MsgOut("%s", Now());
+  MsgOut("%s aborted (%d)\n", ModName, sig);
+  if (MsgLog) {
+    if (MsgLog != stderr && MsgLog != stdout) std::fclose(MsgLog);
+    MsgLog = nullptr;
+  }
+  MsgQuiet++;
+  std::exit(128 + sig);
+}
+
+int Main(int argc, char* argv[]) {
+  std::signal(SIGINT, HandleSignal);
+  std::signal(SIGSEGV, HandleSignal);
+  if (argc < 2) {
+    std::printf("%s Version %s (%s %s)\n", ModName, ModVersion, BuildDate, BuildTime);
+    std::printf("Information zur Art des Aufrufes: %s -h\n", ModName);
+    std::exit(0);
+  }
+  std::atexit(HandleExit);
+  CmdName = "odrcmd.txt";
+  LogName = "odrlog.txt";
+  MsgVerbose = 0;
+  for (int i = 1; i < argc; i++) {
+    const char* a = argv[i];
+    if (a[0] != '-') {
+      WorkDir = a;
+      continue;
+    }
+    switch (a[1]) {
+      case 'e': MsgEcho = OptionLevel(a + 2); break;
+      case 'h': PrintHelp();
+      case 'i': CmdName = a + 2; break;
+      case 'l': LogName = a + 2; break;
+      case 'q': MsgQuiet = OptionLevel(a + 2); break;
+      case 'v': MsgVerbose = OptionLevel(a + 2); break;
+      default: std::printf("unknown option %s\n", a); break;
+    }
+  }
+  // Over-long names are kept whole here and rejected by MakeFileName.
+  if (!WorkDir.empty()) {
+    for (char& c : WorkDir)
+      if (c == '\\') c = '/';
+    if (WorkDir.back() != ':' && WorkDir.back() != '/') WorkDir += '/';
+    if (LogName.empty()) {
+      MsgLog = stderr;
+    } else if (LogName[0] != '-') {
+      const char* fn = MakeFileName(LogName.c_str(), ".txt");
+      if (!*fn) return MSG_FAIL(MsgTag(ModName, "Main", "26"), "*** unable to build file name of log-file! (%s)\n");
+      MsgLog = std::fopen(fn, "wb");
+      if (!MsgLog)
+        return MSG_FAIL(MsgTag(ModName, "Main", "27"), "*** can't write into log-file %s! (%s)\n", fn);
+    }
+  }
+  int verbose = MsgVerbose;
+  MsgVerbose = 1;
+  MsgQuiet--;
+  MsgOut("Odor Dispersion Model VALKO, %s Version %s\n", ModName, ModVersion);
+  MsgOut("Program by the ZIRidev development team\n");
+  MsgOut("Compiled at %s  %s\n", BuildDate, BuildTime);
+  if (verbose > 1) {
+    MsgOut("ARY %s\n", "1.0.a");
+    MsgOut("BLM %s\n", "1.2.a");
+    MsgOut("DFF %s\n", "1.4.a");
+    MsgOut("DMN %s\n", "1.1.a");
+    MsgOut("MSG %s\n", "1.0.a");
+    MsgOut("MTH %s\n", "1.0.a");
+    MsgOut("PRM %s\n", "1.1.b");
+    MsgOut("TXT %s\n", "1.0.a");
+  }
+  MsgOut("STARTING at %s", Now());
+  MsgQuiet++;
+  if (MsgLog)
+    for (int i = 0; i < argc; i++) std::fprintf(MsgLog, ">%s\n", argv[i]);
+  MsgVerbose = verbose;
+  const char* cmd = MakeFileName(CmdName.c_str(), ".txt");
+  if (!*cmd) return MSG_FAIL(MsgTag(ModName, "Main", "1"), "*** invalid file name for input! (%s)\n"), 1;
+  char cmdFile[kMaxFileName + 1];
+  std::strcpy(cmdFile, cmd);
+  return RunCommands(cmdFile);
+}

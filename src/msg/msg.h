@@ -1,0 +1,46 @@
+// Message and log facility: the single channel for information, warnings and
+// errors, the origin-tag convention, a tokenizer, and time values.
+#pragma once
+
+#include <cstdio>
+
+// Process-wide settings (zero at start). The driver sets them; every module
+// reports through MsgOut and tests MsgErr after calls.
+extern std::FILE* MsgLog;   // log stream, or null
+extern int MsgErr;          // 0, or -1 once an error was reported; never reset
+extern int MsgVerbose;      // verbose level (option -v)
+extern int MsgQuiet;        // quiet level (option -q); above 0: no screen copy
+extern int MsgEcho;         // echo flag of the command-file reader (option -e)
+
+constexpr int MsgBufSize = 4000;
+
+// printf-like. Writes the screen copy (code page 850) and the log copy
+// (Windows-1252) as the settings allow; returns MsgErr. A null format
+// releases the message buffer and returns 0.
+int MsgOut(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Lower-cases the ASCII capitals of a zero-terminated text in place.
+void MsgLow(char* text);
+
+// Next token of text after skipping delimiters; a token beginning with a
+// double quote runs to the next quote. Returns the token start or null;
+// *next receives the position after the token, *length its length.
+const char* MsgTok(const char* text, const char** next, const char* delims, int* length);
+char* MsgTok(char* text, char** next, const char* delims, int* length);
+
+// Origin tag "module.function.site" of an error message.
+struct MsgTag {
+  char s[80];
+  MsgTag(const char* module, const char* function, const char* site);
+};
+
+// Reports an error: sets MsgErr to -1 and writes the message, whose last
+// conversion "(%s)" receives the origin tag. Evaluates to -1.
+#define MSG_FAIL(tag, format, ...) \
+  (MsgErr = -1, MsgOut(format __VA_OPT__(, ) __VA_ARGS__, (tag).s))
+
+// Time values: days as a double; dates count from 1000000 (see msg_time.cpp).
+void MsgTrim(char* text);                 // removes leading/trailing blanks (0x20)
+double MsgTimeVal(const char* text);      // text to time value
+const char* MsgTimeStr(double t);         // time value to text (static buffer)
+double MsgSeconds(double a, double b);    // (b - a) in seconds

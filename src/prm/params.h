@@ -1,0 +1,121 @@
+// The model's parameters as program-wide typed objects, one per record of
+// the parameter table (prm/model_table.cpp owns the storage). Scalars hold
+// their value; strings point to a buffer owned by the table; vectors hold
+// their element array and count.
+#pragma once
+
+#include <cstdint>
+
+#include "prm/prm.h"
+
+namespace prm {
+
+// section *d
+extern float dz;
+extern int32_t ll;
+extern int32_t mc;
+extern char* me;
+extern int32_t mi;
+extern int32_t mp;
+extern int32_t nc;
+extern int32_t nl;
+extern int32_t nm;
+extern int32_t nq;
+extern int32_t nw;
+extern int32_t nz;
+extern char* op;
+extern char* ti;
+extern double xf;
+extern double yf;
+extern float zp;
+
+// section *a
+extern int32_t np;
+extern PrmVec xp;
+extern PrmVec yp;
+
+// section *g
+extern float dr;
+extern int32_t nx;
+extern int32_t ny;
+extern float xr;
+extern float yr;
+
+// section *l
+extern int32_t nd;
+
+// section *p
+extern float ad;
+extern float al;
+extern float am;
+extern PrmVec dw;
+extern float ga;
+extern float gs;
+extern float ha;
+extern float hm;
+extern float kw;
+extern float ld;
+extern float lm;
+extern float mf;
+extern int32_t mx;
+extern int32_t mz;
+extern int32_t nu;
+extern float pd;
+extern float re;
+extern float sv;
+extern float sw;
+extern float tm;
+extern float ua;
+extern float us;
+extern float vd;
+extern float z0;
+extern PrmVec zk;
+
+// section *q
+extern float aq;
+extern float bq;
+extern float cq;
+extern float eq;
+extern float hq;
+extern float li;
+extern float lq;
+extern int32_t ni;
+extern float rq;
+extern float xq;
+extern float yq;
+
+// section *s
+extern float fa;
+extern char* fi;
+extern char* fo;
+extern char* id;
+extern char* mo;
+extern char* se;
+
+// section *_
+extern PrmVec ca;
+extern PrmVec cg;
+extern PrmVec ci;
+extern PrmVec cl;
+extern PrmVec cp;
+extern PrmVec cx;
+extern PrmVec em;
+extern float ex;
+extern float fv;
+extern PrmVec hl;
+extern float kk;
+extern PrmVec kz;
+extern float lv;
+extern PrmVec od;
+extern float pl;
+extern float pn;
+extern float ps;
+extern PrmVec sd;
+extern PrmVec sy;
+extern float tw;
+extern PrmVec ux;
+extern float vv;
+extern PrmVec ww;
+extern PrmVec wm;
+
+}  // namespace prm

@@ -1,0 +1,143 @@
+// Shared helpers of the tests.
+#include "support.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include "msg/msg.h"
+
+namespace fs = std::filesystem;
+
+namespace zt {
+
+TempDir::TempDir() {
+  std::string tmpl = (fs::temp_directory_path() / "zirtest.XXXXXX").string();
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back('\0');
+  if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+bool FileExists(const std::string& path) { return fs::exists(path); }
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+}
+
+void ResetMsg() {
+  MsgErr = 0;
+  MsgVerbose = 0;
+  MsgQuiet = 0;
+  MsgEcho = 0;
+  MsgLog = nullptr;
+}
+
+LogCapture::LogCapture() : file_(std::tmpfile()), saved_(MsgLog) { MsgLog = file_; }
+
+LogCapture::~LogCapture() {
+  MsgLog = saved_;
+  std::fclose(file_);
+}
+
+std::string LogCapture::text() {
+  std::fflush(file_);
+  long n = std::ftell(file_);
+  std::string s(static_cast<std::size_t>(n), '\0');
+  std::rewind(file_);
+  std::size_t got = std::fread(s.data(), 1, s.size(), file_);
+  s.resize(got);
+  std::fseek(file_, 0, SEEK_END);
+  return s;
+}
+
+StdoutCapture::StdoutCapture() : active_(true) {
+  std::fflush(stdout);
+  testing::internal::CaptureStdout();
+}
+
+StdoutCapture::~StdoutCapture() {
+  if (active_) text();
+}
+
+std::string StdoutCapture::text() {
+  if (active_) {
+    std::fflush(stdout);
+    text_ = testing::internal::GetCapturedStdout();
+    active_ = false;
+  }
+  return text_;
+}
+
+RunResult RunProgram(const std::vector<std::string>& args, const std::string& cwd,
+                     const std::string& input) {
+  std::string inPath = cwd + "/.stdin", outPath = cwd + "/.stdout", errPath = cwd + "/.stderr";
+  WriteFile(inPath, input);
+  pid_t pid = fork();
+  if (pid == 0) {
+    int in = open(inPath.c_str(), O_RDONLY);
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    if (chdir(cwd.c_str()) != 0) _exit(126);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>("ZIRidev"));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::string exe = ExePath();
+    execv(exe.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  RunResult r;
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  r.out = ReadFile(outPath);
+  r.err = ReadFile(errPath);
+  fs::remove(inPath);
+  fs::remove(outPath);
+  fs::remove(errPath);
+  return r;
+}
+
+std::string MaskTimes(const std::string& text) {
+  static const std::regex ctimeRe(
+      "(Mon|Tue|Wed|Thu|Fri|Sat|Sun) [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}");
+  static const std::regex buildRe(
+      "[A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4}( +)[0-9]{2}:[0-9]{2}:[0-9]{2}");
+  std::string s = std::regex_replace(text, ctimeRe, "<TIME>");
+  return std::regex_replace(s, buildRe, "<BUILD>$1<BUILD-TIME>");
+}
+
+std::string ExePath() {
+  const char* e = std::getenv("ZIR_EXE");
+  return e ? e : ZIR_EXE;
+}
+
+std::string TestsDir() { return ZIR_TESTS_DIR; }
+
+}  // namespace zt
