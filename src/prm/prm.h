@@ -17,8 +17,6 @@ enum : uint32_t {
   PrmSetMark = 0x10000,
 };
 
-struct PrmRecord;
-
 // Storage of a vector parameter: element array owned by the table and its
 // count (-1 until allocated, 0 after an allocation without elements).
 struct PrmVec {
@@ -28,9 +26,40 @@ struct PrmVec {
   float& operator[](int i) const { return f()[i]; }
 };
 
+// One record of the parameter table. Sections are records whose name
+// begins with "*" (their default text is the section's label); the table
+// ends with the record "**", the only one without an input format. The
+// value points to the typed storage of the parameter (prm/params.h):
+// int32_t, float or double for numbers, char* for strings, PrmVec for
+// vectors (which also holds the element count). Only the type word changes
+// at run time (the "set" mark).
+struct PrmRecord {
+  const char* name;       // two characters significant
+  const char* inFormat;   // scanf conversion; null only in the terminator
+  const char* outFormat;  // printf conversion, begins with a blank
+  const char* deflt;      // default text (section: label)
+  const char* dims;       // element-count rule of a vector ("nz+1"), else "0"
+  int32_t size;           // bytes per number, or maximum characters of a string
+  uint32_t type;          // type code | PrmVector | PrmSetMark
+  void* value;            // typed storage; null for sections and the terminator
+  const char* desc;       // German description for the listings
+
+  int Code() const { return static_cast<int>(type & PrmTypeMask); }
+  bool IsVector() const { return (type & PrmVector) != 0; }
+  bool IsSection() const { return name[0] == '*'; }
+  bool IsEnd() const { return inFormat == nullptr; }
+  PrmVec* Vec() const { return static_cast<PrmVec*>(value); }
+  // Elements of a vector (-1 before allocation); 0 for a scalar.
+  int32_t Count() const { return IsVector() ? Vec()->count : 0; }
+};
+
+// The table of the model's parameters in table order, ended by "**".
+extern PrmRecord PrmTable[];
+
 // Module state.
 extern int32_t PrmBufLen;   // bytes of the command-file line buffer (400 at start)
 extern int32_t PrmInitLvl;  // 0 nothing, 1 scalars, 2 vectors allocated
+extern int32_t PrmNameLen;  // characters compared when a name is looked up (2)
 
 int PrmInit(int mode);
 int PrmClear();
