@@ -1,0 +1,29 @@
+// Boundary-layer profile: turns the meteorological parameters of one
+// dispersion situation into the vertical grid zk and the profiles of wind
+// (ux), vertical diffusion (kz) and sigma-w (ww), plus the horizontal
+// quantities vv (sigma-v) and lv (length scale of sigma-y). All inputs and
+// results live in the parameter table (prm/params.h); the module keeps no
+// state of its own.
+#pragma once
+
+// Module identification shown in the banner.
+inline constexpr char BlmModule[] = "QORblm";
+inline constexpr char BlmVersion[] = "1.2.a";
+
+// Computes zk (from dz when no grid is given), ux, kz, ww, vv and lv for the
+// current parameters. A profile carrying the "set" mark (given in the command
+// file) is left as it is. Returns 0, or -1 after an error message (undefined
+// or invalid vertical grid, unusable wind profile); ux, kz, ww, vv and lv are
+// then unchanged.
+int BlmProfile();
+
+// Lists zk, ux, kz and ww of every level into MsgLog; writes nothing when no
+// log is open. Returns 0.
+int BlmPrintProfile();
+
+// Normalised similarity profiles; z height above ground (m), z0 roughness
+// length (m), lm Monin-Obukhov length (m, 0 = neutral), hm mixing height (m,
+// 0 = no mixing-height damping). Used by BlmProfile, declared for the tests.
+float BlmUx(float z, float z0, float lm);            // u(z)/u*
+float BlmKz(float z, float z0, float lm, float hm);  // Kz(z)/u* (m)
+float BlmSw(float z, float z0, float lm, float hm);  // sigma-w(z)/u*

@@ -1,0 +1,30 @@
+// Plume function solver: marches the vertical advection-diffusion equation of
+// the crosswind-integrated concentration of a unit source downwind on the
+// vertical grid of the boundary-layer profile (weighted implicit scheme), and
+// integrates the horizontal widths of the total and of the core plume.
+#pragma once
+
+// Module identification shown in the banner.
+inline constexpr char DffModule[] = "QORdff";
+inline constexpr char DffVersion[] = "1.4.a";
+
+// Solves l[i]*x[i-1] + b[i]*x[i] + u[i]*x[i+1] + d[i] = 0 for i = 1..n
+// (element 0 of every array is unused; l[1] and u[n] are ignored) by
+// elimination without pivoting. b and d are overwritten. Returns 0, or -1
+// after the message "*** zero diagonal element (i=%d)! ..." for a zero pivot.
+int SlvTri(int n, float* l, float* b, float* u, float* d, float* x);
+
+// One downwind step of length dx (m) centred at distance x (m) on the work
+// arrays of the running DffPlume: from its current to its new concentration.
+// Only valid while DffPlume runs. Returns 0, or -1 after an error message.
+int Step(float x, float dx);
+
+// Fills the plume table for the downwind grid cx[0..ni] (m): cg (lowest cell),
+// cp (receptor height zp), ca (source cell), all in s/m2 for a unit source;
+// sy, sd (widths of total and core plume, m) and ci (flux integral). The
+// source spans hq..hq+cq (m); cq <= 0 spreads it over the cell of hq. Reads
+// the profiles and parameters of the boundary-layer profile. The deposition
+// velocity of the last call with vd or ad given is kept for later calls.
+// Returns 0, or -1 after an error message.
+int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float* sd, float* ci,
+             float hq, float cq, int ni);
