@@ -73,6 +73,19 @@ int PrmIsSet(const char* name);
 int PrmRead(const char* name, char* section, char* argument);
 void PrmTrim(char* text);
 
+// Test support: closes every input, releases the line buffer and sets the
+// buffer size back to 400, so that a test starts like a fresh process
+// (together with PrmClear for the table). The program never calls it.
+void PrmReadReset();
+
+// Lists the sections named in selection (all when null) on f: defaults
+// before initialisation, current values afterwards. 0, or -1 on error.
 int PrmPrint(std::FILE* f, const char* selection);
+// Appends "name value value ...\n" to buf, whose text may hold at most
+// maxlen characters. Returns the number of values, or -1 (buf unchanged
+// beyond the pieces that fitted) when the text would grow too long.
 int PrmFormatValue(char* buf, int maxlen, const PrmRecord* rec);
-int PrmPrnList(char* buf, int maxlen, const char* section, ...);
+// Appends the lines of the named parameters to buf; items starting with "*"
+// change the section; the list ends with a null pointer. Returns the items
+// processed, or -1 after a reported error.
+int PrmPrnList(char* buf, int maxlen, const char* section, ...) __attribute__((sentinel));

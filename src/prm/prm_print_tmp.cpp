@@ -1,2 +1,0 @@
-#include "prm/prm.h"
-int PrmPrint(std::FILE*, const char*) { return 0; }
