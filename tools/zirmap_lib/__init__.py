@@ -1,0 +1,1 @@
+"""Companion library of zirmap: reads ".dmna" result files and draws maps."""

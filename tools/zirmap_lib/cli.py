@@ -1,0 +1,199 @@
+"""Command line of zirmap: result files in, PNG maps and ESRI ASCII grids out.
+
+Exit codes: 0 all done; 1 an input file could not be read (the other files
+are still drawn); 2 a bad command line; 3 an output file could not be
+written; 4 numpy or matplotlib missing.
+"""
+
+import argparse
+import os
+import sys
+
+EXIT_INPUT, EXIT_USAGE, EXIT_OUTPUT, EXIT_PACKAGES = 1, 2, 3, 4
+TAG = "zirmap"
+
+USAGE_EPILOG = """\
+Examples:
+  zirmap frh.dmna --source 0,0
+  zirmap cnc.dmna fro.dmna frh.dmna r90.dmna --area=-10,-5,20,10,30 --outdir maps
+  zirmap frh.dmna -o frh.png --asc frh.asc --points "100,50;-200,300"
+
+Coordinates are metres; write --opt=-10,5 (or --opt " -10,5") when the value
+starts with a minus sign. Exit codes: 0 done, 1 unreadable input, 2 bad
+command line, 3 output not written, 4 numpy/matplotlib missing."""
+
+# Options whose value may begin with "-" (negative coordinates).
+VALUE_OPTIONS = ("--source", "--area", "--points", "--levels")
+
+
+def error(text):
+    sys.stderr.write("*** %s! (%s)\n" % (text, TAG))
+
+
+class UsageError(Exception):
+    pass
+
+
+def numbers(text, what, counts):
+    try:
+        values = [float(v) for v in text.replace(" ", "").split(",")]
+    except ValueError:
+        raise UsageError('%s: "%s" is not a list of numbers' % (what, text))
+    if len(values) not in counts:
+        raise UsageError("%s: %s values expected, got %d"
+                         % (what, " or ".join(str(c) for c in counts), len(values)))
+    return values
+
+
+def parse_points(texts):
+    points = []
+    for text in texts:
+        for part in text.split(";"):
+            if part.strip():
+                points.append(tuple(numbers(part, "--points", (2,))))
+    return points
+
+
+def parse_levels(text):
+    levels = numbers(text, "--levels", range(2, 1000))
+    if any(b <= a for a, b in zip(levels, levels[1:])):
+        raise UsageError("--levels: the levels must increase")
+    return levels
+
+
+def make_parser():
+    p = argparse.ArgumentParser(
+        prog="zirmap", formatter_class=argparse.RawDescriptionHelpFormatter,
+        description="Draws maps (PNG) of the result grids cnc, fro, frh and r90 "
+                    "of a model run and exports them as ESRI ASCII grids.",
+        epilog=USAGE_EPILOG)
+    p.add_argument("files", nargs="+", metavar="FILE",
+                   help='result file ".dmna" (the extension may be left out)')
+    p.add_argument("-o", "--output", metavar="PNG",
+                   help="name of the map (one FILE only); default: FILE with .png")
+    p.add_argument("-d", "--outdir", metavar="DIR",
+                   help="directory for the maps (default: beside each FILE)")
+    p.add_argument("--asc", metavar="PATH",
+                   help="also write an ESRI ASCII grid: the file name for one FILE, "
+                        "or an existing directory that receives NAME.asc per FILE")
+    p.add_argument("--no-png", action="store_true", help="write no map (with --asc)")
+    p.add_argument("--source", metavar="X,Y", help="mark the source position")
+    p.add_argument("--area", metavar="X,Y,A,B[,ROT]",
+                   help="outline of an area source: corner X,Y, side A turned ROT "
+                        "degrees counter-clockwise from east, side B 90 degrees further")
+    p.add_argument("--points", metavar="X,Y;X,Y", action="append", default=[],
+                   help="receptor points, numbered in the map like the log's listing")
+    p.add_argument("--levels", metavar="L1,L2,...",
+                   help="contour levels (increasing) instead of the defaults of the array")
+    p.add_argument("--title", help='title of the map (default: the file\'s "idnt")')
+    p.add_argument("--field", metavar="N|NAME",
+                   help="field of a multi-field element to map (default: the first real one)")
+    p.add_argument("--dpi", type=int, default=150, help="resolution of the PNG (default 150)")
+    return p
+
+
+def join_negative_values(argv):
+    """Lets "--source -10,5" through: argparse would take -10,5 for an option."""
+    out, i = [], 0
+    while i < len(argv):
+        a = argv[i]
+        nxt = argv[i + 1] if i + 1 < len(argv) else ""
+        if a in VALUE_OPTIONS and nxt[:1] == "-" and nxt[1:2] in tuple("0123456789."):
+            out.append(a + "=" + argv[i + 1])
+            i += 2
+            continue
+        out.append(a)
+        i += 1
+    return out
+
+
+def output_name(infile, directory, ext):
+    stem = os.path.basename(infile)
+    if stem.lower().endswith(".dmna"):
+        stem = stem[:-5]
+    return os.path.join(directory if directory is not None else os.path.dirname(infile),
+                        stem + ext)
+
+
+def main(argv=None):
+    argv = sys.argv[1:] if argv is None else argv
+    args = make_parser().parse_args(join_negative_values(argv))
+    try:
+        import numpy  # noqa: F401
+        import matplotlib  # noqa: F401
+    except ImportError as e:
+        error("%s; install the packages python3-numpy and python3-matplotlib "
+              "(scripts/setup.sh does) and run with /usr/bin/python3" % e)
+        return EXIT_PACKAGES
+    from .dmna import DmnaError, read_grid
+    from . import mapplot
+
+    try:
+        if args.output and len(args.files) > 1:
+            raise UsageError("-o names one map, but %d files are given (use --outdir)"
+                             % len(args.files))
+        if args.no_png and not args.asc:
+            raise UsageError("--no-png without --asc writes nothing")
+        if args.asc and len(args.files) > 1 and not os.path.isdir(args.asc):
+            raise UsageError("--asc %s: several files need an existing directory" % args.asc)
+        if args.outdir and not os.path.isdir(args.outdir):
+            raise UsageError("--outdir %s is not a directory" % args.outdir)
+        if args.dpi < 10 or args.dpi > 1200:
+            raise UsageError("--dpi %d out of range 10..1200" % args.dpi)
+        source = tuple(numbers(args.source, "--source", (2,))) if args.source else None
+        area = None
+        if args.area:
+            area = numbers(args.area, "--area", (4, 5))
+            if len(area) == 4:
+                area.append(0.0)
+            if area[2] < 0 or area[3] < 0:
+                raise UsageError("--area: the sides A and B must not be negative")
+        points = parse_points(args.points)
+        levels = parse_levels(args.levels) if args.levels else None
+    except UsageError as e:
+        error(str(e))
+        return EXIT_USAGE
+
+    status = 0
+    for infile in args.files:
+        try:
+            grid = read_grid(infile, args.field)
+        except DmnaError as e:
+            error(str(e))
+            status = max(status, EXIT_INPUT)
+            continue
+        written = []
+        try:
+            if not args.no_png:
+                png = args.output or output_name(grid.path, args.outdir, ".png")
+                fig, _ = mapplot.build_map(grid, levels=levels, source=source, area=area,
+                                           points=points, title=args.title, dpi=args.dpi)
+                mapplot.save_png(fig, png)
+                written.append(png)
+            if args.asc:
+                asc = args.asc
+                if os.path.isdir(asc):
+                    asc = output_name(grid.path, asc, ".asc")
+                mapplot.save_asc(grid, asc)
+                written.append(asc)
+        except OSError as e:
+            error("can't write %s (%s)" % (e.filename or "output", e.strerror or e))
+            status = EXIT_OUTPUT
+            continue
+        for name in written:
+            print("%s -> %s" % (grid.path, name))
+    return status
+
+
+def run():
+    """Entry point: no traceback reaches the user, whatever happens."""
+    try:
+        sys.exit(main())
+    except KeyboardInterrupt:
+        error("interrupted")
+        sys.exit(130)
+    except SystemExit:
+        raise
+    except Exception as e:  # a fault of the tool itself, reported in one line
+        error("internal error: %s: %s" % (type(e).__name__, e))
+        sys.exit(5)

@@ -1,0 +1,225 @@
+"""Maps of result grids (PNG with matplotlib) and ESRI ASCII grids.
+
+The grid's first index runs east (x), the second north (y); the map shows
+north up with equal scales on both axes.
+"""
+
+import math
+import os
+import tempfile
+import warnings
+
+import numpy as np
+import matplotlib
+
+matplotlib.use("Agg")
+import matplotlib.pyplot as plt  # noqa: E402
+from matplotlib.colors import BoundaryNorm  # noqa: E402
+from matplotlib.patches import Polygon  # noqa: E402
+from matplotlib.ticker import MaxNLocator  # noqa: E402
+
+# Frequencies (fractions of the time or of the hours): bands fine near the
+# assessment thresholds 0.10 and 0.15; below 1 % the map stays blank.
+FREQUENCY_LEVELS = [0.01, 0.02, 0.05, 0.10, 0.15, 0.20, 0.30, 0.50, 1.0]
+FRH_THRESHOLDS = [0.10, 0.15]
+
+# Titles ("mark") that the model writes for its four arrays, lower case.
+KIND_BY_MARK = [
+    ("konzentration", "cnc"),
+    ("kumulative geruchsh", "fro"),
+    ("häufigkeit von belästigungsstunden", "frh"),
+    ("verhältnis 90-perzentil", "r90"),
+]
+
+
+def array_kind(grid):
+    """"cnc", "fro", "frh", "r90", or None: from the title, else the file name."""
+    mark = grid.mark.lower()
+    for prefix, kind in KIND_BY_MARK:
+        if mark.startswith(prefix):
+            return kind
+    stem = os.path.splitext(os.path.basename(grid.path))[0].lower()
+    return stem if stem in ("cnc", "fro", "frh", "r90") else None
+
+
+def log_levels(vmax, decades=3):
+    """Levels 1, 2, 5 per decade from about vmax/10**decades up to the first >= vmax."""
+    top = math.floor(math.log10(vmax))
+    levels = []
+    for e in range(top - decades, top + 1):
+        for m in (1, 2, 5):
+            levels.append(m * 10.0 ** e)
+    levels.append(10.0 ** (top + 1))
+    levels = [float("%.6g" % v) for v in levels]
+    while len(levels) > 2 and levels[-2] >= vmax:
+        levels.pop()
+    return levels
+
+
+def linear_levels(vmin, vmax):
+    if vmax <= vmin:
+        pad = max(abs(vmin) * 0.1, 1e-12)
+        return [vmin - pad, vmin + pad]
+    return list(MaxNLocator(10).tick_values(vmin, vmax))
+
+
+def default_levels(kind, values):
+    """Contour levels that suit the array; values are the finite grid values."""
+    finite = values[np.isfinite(values)]
+    vmax = float(finite.max()) if finite.size else 0.0
+    vmin = float(finite.min()) if finite.size else 0.0
+    positive = finite[finite > 0]
+    if kind in ("fro", "frh"):
+        return list(FREQUENCY_LEVELS)
+    if kind == "cnc":
+        return log_levels(vmax) if vmax > 0 else [1e-6, 1e-5]
+    if kind == "r90":
+        # r90 is 0 where there is no concentration: leave that blank.
+        if positive.size:
+            levels = linear_levels(float(positive.min()), vmax)
+            return [v for v in levels if v > 0] or levels
+        return [0.5, 1.0]
+    return linear_levels(vmin, vmax)
+
+
+def format_level(v):
+    return "%g" % v
+
+
+def build_map(grid, levels=None, source=None, area=None, points=None, title=None, dpi=150):
+    """Draws the map of a grid; returns the figure and what was drawn.
+
+    source: (x, y); area: (x, y, a, b, rot) with the side a turned rot degrees
+    counter-clockwise from east and b 90 degrees further; points: [(x, y), ...].
+    The returned dict holds "X", "Y", "Z" (Z[j, i] at X[j, i], Y[j, i]), the
+    levels, the axes and the colour bar.
+    """
+    kind = array_kind(grid)
+    values = grid.values
+    if levels is None:
+        levels = default_levels(kind, values)
+    levels = sorted(levels)
+    finite = values[np.isfinite(values)]
+    vmax = float(finite.max()) if finite.size else 0.0
+    extend = "max" if vmax > levels[-1] else "neither"
+
+    X, Y = np.meshgrid(grid.x, grid.y)   # rows run north, columns east
+    Z = np.ma.masked_invalid(values.T)
+    cmap = plt.get_cmap("YlOrRd" if kind in ("fro", "frh") else "viridis_r" if kind == "cnc"
+                        else "viridis")
+    norm = BoundaryNorm(levels, cmap.N, extend=extend)
+
+    span_x = grid.x[-1] - grid.x[0] or grid.delt
+    span_y = grid.y[-1] - grid.y[0] or grid.delt
+    height = min(max(6.5 * span_y / span_x + 1.2, 3.5), 11.0)
+    fig, ax = plt.subplots(figsize=(8.0, height), dpi=dpi, layout="constrained")
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        if len(grid.x) >= 2 and len(grid.y) >= 2:
+            filled = ax.contourf(X, Y, Z, levels=levels, cmap=cmap, norm=norm, extend=extend)
+        else:
+            # A single row or column cannot be contoured: draw its cells.
+            h = grid.delt / 2
+            xe = np.append(grid.x - h, grid.x[-1] + h)
+            ye = np.append(grid.y - h, grid.y[-1] + h)
+            shown = np.ma.masked_less(Z, levels[0])
+            filled = ax.pcolormesh(xe, ye, shown, cmap=cmap, norm=norm)
+        lines = None
+        if kind == "frh" and len(grid.x) >= 2 and len(grid.y) >= 2 and \
+                vmax >= min(FRH_THRESHOLDS):
+            lines = ax.contour(X, Y, Z, levels=FRH_THRESHOLDS, colors="black",
+                               linewidths=[1.2, 1.8], linestyles=["--", "-"])
+            ax.clabel(lines, fmt=format_level, fontsize=8)
+
+    cbar = fig.colorbar(filled, ax=ax, ticks=levels, shrink=0.85, pad=0.03)
+    cbar.ax.set_yticklabels([format_level(v) for v in levels])
+    cbar.set_label(grid.mark or os.path.basename(grid.path))
+    if lines is not None:
+        cbar.add_lines(lines)
+
+    legend = False
+    if area is not None:
+        xq, yq, aq, bq, rq = area
+        r = math.radians(rq)
+        ea = (aq * math.cos(r), aq * math.sin(r))
+        eb = (-bq * math.sin(r), bq * math.cos(r))
+        corners = [(xq, yq), (xq + ea[0], yq + ea[1]),
+                   (xq + ea[0] + eb[0], yq + ea[1] + eb[1]), (xq + eb[0], yq + eb[1])]
+        ax.add_patch(Polygon(corners, closed=True, fill=False, edgecolor="blue",
+                             linewidth=1.8, label="Quellfläche", zorder=4))
+        legend = True
+    if source is not None:
+        ax.plot([source[0]], [source[1]], marker="*", markersize=15, color="blue",
+                markeredgecolor="white", linestyle="none", label="Quelle", zorder=5)
+        legend = True
+    if points:
+        px = [p[0] for p in points]
+        py = [p[1] for p in points]
+        ax.plot(px, py, marker="o", markersize=6, markerfacecolor="white",
+                markeredgecolor="black", linestyle="none", label="Aufpunkte", zorder=5)
+        for n, (x, y) in enumerate(points, 1):
+            ax.annotate(str(n), (x, y), xytext=(4, 4), textcoords="offset points",
+                        fontsize=8, zorder=5)
+        legend = True
+    if legend:
+        ax.legend(loc="upper left", fontsize=8, framealpha=0.85)
+
+    h = grid.delt / 2 if len(grid.x) < 2 or len(grid.y) < 2 else 0.0
+    ax.set_xlim(grid.x[0] - h, grid.x[-1] + h)
+    ax.set_ylim(grid.y[0] - h, grid.y[-1] + h)
+    ax.set_aspect("equal")
+    ax.ticklabel_format(style="plain", useOffset=False)
+    ax.set_xlabel("x (m), Osten")
+    ax.set_ylabel("y (m), Norden")
+    ax.grid(True, color="grey", alpha=0.3, linewidth=0.5)
+    heading = title if title is not None else (grid.title or os.path.basename(grid.path))
+    if finite.size:
+        jm, im = np.unravel_index(np.nanargmax(values.T), values.T.shape)
+        sub = "Maximum %s bei x = %g m, y = %g m" % (
+            "%.3g" % vmax, grid.x[im], grid.y[jm])
+        ax.set_title(sub, fontsize=9)
+    fig.suptitle(heading, fontsize=13)
+    return fig, {"X": X, "Y": Y, "Z": Z, "levels": levels, "ax": ax, "colorbar": cbar,
+                 "kind": kind}
+
+
+def replace_file(path, write, mode):
+    """Writes through a temporary file beside path, so no half file is left."""
+    directory = os.path.dirname(os.path.abspath(path))
+    fd, tmp = tempfile.mkstemp(prefix=".zirmap-", dir=directory)
+    try:
+        with os.fdopen(fd, mode) as fh:
+            write(fh)
+        os.chmod(tmp, 0o644)
+        os.replace(tmp, path)
+    except BaseException:
+        try:
+            os.unlink(tmp)
+        except OSError:
+            pass
+        raise
+
+
+def save_png(fig, path):
+    try:
+        replace_file(path, lambda fh: fig.savefig(fh, format="png", bbox_inches="tight",
+                                                      pad_inches=0.15), "wb")
+    finally:
+        plt.close(fig)
+
+
+def asc_text(grid, nodata=-9999.0):
+    """The grid as an ESRI ASCII grid: nodes are cell centres, rows from north."""
+    nx, ny = grid.values.shape
+    lines = ["ncols %d" % nx, "nrows %d" % ny,
+             "xllcenter %.10g" % grid.x[0], "yllcenter %.10g" % grid.y[0],
+             "cellsize %.10g" % grid.delt, "NODATA_value %g" % nodata]
+    for j in range(ny - 1, -1, -1):
+        row = grid.values[:, j]
+        lines.append(" ".join("%.7g" % v if math.isfinite(v) else "%g" % nodata for v in row))
+    return "\n".join(lines) + "\n"
+
+
+def save_asc(grid, path):
+    text = asc_text(grid)
+    replace_file(path, lambda fh: fh.write(text.encode("ascii")), "wb")
