@@ -1,0 +1,294 @@
+// Data file writer: an array as a ".dmna" descriptor (header lines, "*")
+// followed by text data, or with a separate ".dmnt"/".dmnb" data file.
+// Files are written under temporary names and renamed into place only when
+// everything is written, so a failed write never leaves a truncated result
+// and an earlier file of the same name survives.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ary/ary.h"
+#include "dmn/dmn.h"
+#include "dmn/dmn_internal.h"
+#include "msg/msg.h"
+#include "txt/txt.h"
+
+namespace {
+
+using dmn::Field;
+using dmn::kModule;
+
+int Fail(const char* site, const char* format, const char* arg) __attribute__((format(printf, 2, 0)));
+int Fail(const char* site, const char* format, const char* arg) {
+  return MSG_FAIL(MsgTag(kModule, "DmnWrite", site), format, arg);
+}
+
+// A file that becomes visible under its final name only through Commit.
+class PendingFile {
+ public:
+  explicit PendingFile(std::string finalName) : final_(std::move(finalName)) {}
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+  ~PendingFile() {
+    if (fp_) std::fclose(fp_);
+    if (!temp_.empty()) std::remove(temp_.c_str());
+  }
+
+  // Creates a temporary file next to the final name; exclusive creation
+  // keeps an unrelated file that happens to have the same name untouched.
+  bool Open() {
+    for (int n = 0; n < 100; n++) {
+      std::string temp = final_ + ".~" + std::to_string(n) + ".tmp";
+      errno = 0;
+      fp_ = std::fopen(temp.c_str(), "wbx");
+      if (fp_) {
+        temp_ = temp;
+        return true;
+      }
+      if (errno != EEXIST) return false;
+    }
+    return false;
+  }
+
+  // Closes the file; false when a write error was pending.
+  bool Close() {
+    if (!fp_) return true;
+    bool ok = !std::ferror(fp_);
+    ok = (std::fclose(fp_) == 0) && ok;
+    fp_ = nullptr;
+    return ok;
+  }
+
+  bool Commit() {
+    if (!Close() || std::rename(temp_.c_str(), final_.c_str()) != 0) return false;
+    temp_.clear();
+    return true;
+  }
+
+  std::FILE* fp() const { return fp_; }
+  const std::string& name() const { return final_; }
+
+ private:
+  std::string final_;
+  std::string temp_;
+  std::FILE* fp_ = nullptr;
+};
+
+// Prints one field of the element at p: a tab and the value. Floats and
+// doubles are scaled by the header factor times the field's factor.
+void PrintField(std::FILE* fp, const char* p, const Field& field, float fact) {
+  const DmnFormat& f = *field.format;
+  const char* src = p + field.position;
+  std::fputc('\t', fp);
+  switch (f.type) {
+    case 1: {
+      unsigned char c;
+      std::memcpy(&c, src, sizeof c);
+      std::fprintf(fp, f.oform, static_cast<int>(c));
+      break;
+    }
+    case 2: {
+      short s;
+      std::memcpy(&s, src, sizeof s);
+      std::fprintf(fp, f.oform, static_cast<int>(s));
+      break;
+    }
+    case 3: {
+      int i;
+      std::memcpy(&i, src, sizeof i);
+      std::fprintf(fp, f.oform, i);
+      break;
+    }
+    case 4: {
+      float v;
+      std::memcpy(&v, src, sizeof v);
+      v = v * fact * f.fact;
+      std::fprintf(fp, f.oform, static_cast<double>(v));
+      break;
+    }
+    default: {
+      double d;
+      std::memcpy(&d, src, sizeof d);
+      std::fprintf(fp, f.oform, d * fact * f.fact);
+      break;
+    }
+  }
+}
+
+// Calls visit(element) for every element of the view, the last index
+// running fastest, and wrapped(d) whenever index d > 0 passes its upper
+// bound. Returns false when an element cannot be located.
+template <class Visit, class Wrap>
+bool VisitElements(AryDesc* view, Visit visit, Wrap wrapped) {
+  int idx[AryMaxDim] = {};
+  for (int d = 0; d < view->numdm; d++) idx[d] = view->bound[d].lower;
+  for (;;) {
+    void* p = AryPtr(view, idx[0], idx[1], idx[2], idx[3], idx[4]);
+    if (!p) return false;
+    if (!visit(static_cast<const char*>(p))) return false;
+    int d = view->numdm - 1;
+    for (; d >= 0; d--) {
+      if (++idx[d] <= view->bound[d].upper) break;
+      idx[d] = view->bound[d].lower;
+      if (d > 0) wrapped(d);
+    }
+    if (d < 0) return true;
+  }
+}
+
+// Text data block: per element the printed fields, LF after an element of
+// more than one field, LF whenever an index other than the first wraps.
+bool WriteTextBlock(std::FILE* fp, AryDesc* view, const std::vector<Field>& fields, float fact) {
+  return VisitElements(
+      view,
+      [&](const char* p) {
+        for (const Field& f : fields) PrintField(fp, p, f, fact);
+        if (fields.size() > 1) std::fputc('\n', fp);
+        return true;
+      },
+      [&](int) { std::fputc('\n', fp); });
+}
+
+}  // namespace
+
+int DmnWrite(const char* name, const char* header, AryDesc* pa) {
+  if (!pa || !pa->data) return 0;
+  if (!name) name = "";
+  TxtStr hdr;
+  TxtCpy(&hdr, header);
+  struct HeaderGuard {
+    TxtStr* t;
+    ~HeaderGuard() { TxtClr(t); }
+  } guard{&hdr};
+
+  std::string sequ = dmn::FirstToken(hdr.s, "sequ");
+  std::string mode = dmn::FirstToken(hdr.s, "mode");
+  std::string data = dmn::FirstToken(hdr.s, "data");
+  if (data == "*") data.clear();
+  std::string form = dmn::FirstToken(hdr.s, "form");
+  float fact = 1.0f;
+  std::vector<std::string> factTokens;
+  if (dmn::Tokens(hdr.s, "fact", &factTokens) && !factTokens.empty() &&
+      std::sscanf(factTokens[0].c_str(), "%f", &fact) != 1)
+    fact = 1.0f;
+  if (!(fact > 0)) fact = 1.0f;
+
+  AryDesc view = *pa;
+  AryDesc range = *pa;
+  if (!sequ.empty() && AryDefAry(pa, &view, &range, sequ.c_str()) < 0)
+    return Fail("1", "can't get subarray with sequence \"%s\"! (%s)\n", sequ.c_str());
+
+  if (form.empty()) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "A%%[%d]13.5e", view.elmsz / 4);
+    form = buf;
+  }
+  std::vector<char> decoded(form.begin(), form.end());
+  decoded.push_back('\0');
+  DmnDecodeEscapes(decoded.data());
+  form = decoded.data();
+  int elmsz = view.elmsz;
+  if (AnaForm(form.c_str(), &elmsz) < 0) return Fail("9", "invalid format %s! (%s)\n", form.c_str());
+
+  std::vector<Field> all = dmn::Fields(false);
+  std::vector<Field> printed = dmn::Fields(true);
+  int size = 0;
+  for (const Field& f : printed) size += f.format->size;
+  bool allPrinted = printed.size() == all.size();
+  if (!allPrinted) {
+    std::string shown;
+    for (const Field& f : printed) shown += std::string(f.format->name) + f.format->oform;
+    DmnSetValue(&hdr, "form", shown.c_str());
+  }
+  bool binary = mode.empty() || mode == "binary";
+
+  if (hdr.l > 0 && hdr.s[hdr.l - 1] != '\n') TxtCat(&hdr, "\n");
+  std::string shape = "dims\t" + std::to_string(range.numdm) + "\nsize\t" + std::to_string(size) + "\nlowb";
+  for (int d = 0; d < range.numdm; d++) shape += "\t" + std::to_string(range.bound[d].lower);
+  shape += "\nhghb";
+  for (int d = 0; d < range.numdm; d++) shape += "\t" + std::to_string(range.bound[d].upper);
+  shape += "\n";
+  TxtCat(&hdr, shape.c_str());
+
+  // The log and the standard output take text in the same file only.
+  bool toLog = std::strncmp(name, "LOG", 3) == 0;
+  bool toStdout = std::strncmp(name, "stdout", 6) == 0;
+  if (toLog || toStdout) {
+    if (binary || !data.empty()) return 1;
+    std::FILE* fp = toLog ? MsgLog : stdout;
+    if (!fp) return 1;
+    if (toLog) {
+      std::fprintf(fp, "%s", name + 3);
+    } else {
+      if (std::fwrite(hdr.s, 1, static_cast<size_t>(hdr.l), fp) != static_cast<size_t>(hdr.l))
+        return Fail("3", "can't write header to file %s! (%s)\n", "stdout");
+      std::fputs("*\n", fp);
+    }
+    if (!WriteTextBlock(fp, &view, printed, fact)) return Fail("8", "index error writing to file %s! (%s)\n", name);
+    std::fputc('\n', fp);
+    return 1;
+  }
+
+  std::string base = dmn::SlashName(name);
+  PendingFile descriptor(base + ".dmna");
+  if (base.empty() || !descriptor.Open())
+    return Fail("2", "can't open descriptor file %s! (%s)\n", descriptor.name().c_str());
+  if (std::fwrite(hdr.s, 1, static_cast<size_t>(hdr.l), descriptor.fp()) != static_cast<size_t>(hdr.l))
+    return Fail("3", "can't write header to file %s! (%s)\n", descriptor.name().c_str());
+  std::fputs("*\n", descriptor.fp());
+
+  bool separate = binary || !data.empty();
+  std::string dataName;
+  if (!data.empty())
+    dataName = dmn::DirPart(base) + data + (binary ? ".dmnb" : ".dmnt");
+  else
+    dataName = base + ".dmnb";
+  PendingFile dataFile(dataName);
+  if (separate && !dataFile.Open())
+    return Fail("4", "can't open data file %s! (%s)\n", dataName.c_str());
+  PendingFile& out = separate ? dataFile : descriptor;
+  std::FILE* fp = out.fp();
+  const char* outName = out.name().c_str();
+
+  if (!binary) {
+    if (!WriteTextBlock(fp, &view, printed, fact)) return Fail("8", "index error writing to file %s! (%s)\n", outName);
+    std::fputs("\n***\n", fp);
+    if (std::ferror(fp)) return Fail("6", "can't write data to file %s! (%s)\n", outName);
+  } else if (sequ.empty() && allPrinted && pa->flag >= 0) {
+    // A created array is one block in storage order: written as it is.
+    if (std::fwrite(pa->data, 1, static_cast<size_t>(pa->ttlsz), fp) != static_cast<size_t>(pa->ttlsz))
+      return Fail("7", "can't write data to file %s! (%s)\n", outName);
+  } else {
+    // Element by element in index order, with the printed fields only, so
+    // that "size" in the header describes every element of the file.
+    bool written = true;
+    bool located = VisitElements(
+        &view,
+        [&](const char* p) {
+          if (allPrinted) {
+            written = std::fwrite(p, 1, static_cast<size_t>(view.elmsz), fp) == static_cast<size_t>(view.elmsz);
+            return written;
+          }
+          for (const Field& f : printed) {
+            size_t n = static_cast<size_t>(f.format->size);
+            written = std::fwrite(p + f.position, 1, n, fp) == n;
+            if (!written) return false;
+          }
+          return true;
+        },
+        [](int) {});
+    if (!written) return Fail("6", "can't write data to file %s! (%s)\n", outName);
+    if (!located) return Fail("5", "index error writing to file %s! (%s)\n", outName);
+  }
+
+  // The data file first, so that a descriptor never refers to missing data.
+  if (separate && !dataFile.Commit())
+    return Fail(binary && sequ.empty() ? "7" : "6", "can't write data to file %s! (%s)\n", dataName.c_str());
+  if (!descriptor.Commit()) {
+    if (separate) return Fail("3", "can't write header to file %s! (%s)\n", descriptor.name().c_str());
+    return Fail("6", "can't write data to file %s! (%s)\n", descriptor.name().c_str());
+  }
+  return 1;
+}
