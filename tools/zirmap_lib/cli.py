@@ -2,25 +2,25 @@
 
 Exit codes: 0 all done; 1 an input file could not be read (the other files
 are still drawn); 2 a bad command line; 3 an output file could not be
-written; 4 numpy or matplotlib missing.
+written; 4 numpy or matplotlib missing; 5 a fault of the tool itself.
 """
 
 import argparse
 import os
 import sys
 
-EXIT_INPUT, EXIT_USAGE, EXIT_OUTPUT, EXIT_PACKAGES = 1, 2, 3, 4
+EXIT_INPUT, EXIT_USAGE, EXIT_OUTPUT, EXIT_PACKAGES, EXIT_INTERNAL = 1, 2, 3, 4, 5
 TAG = "zirmap"
 
 USAGE_EPILOG = """\
 Examples:
   zirmap frh.dmna --source 0,0
-  zirmap cnc.dmna fro.dmna frh.dmna r90.dmna --area=-10,-5,20,10,30 --outdir maps
+  zirmap cnc.dmna fro.dmna frh.dmna r90.dmna --area -10,-5,20,10,30 --outdir maps
   zirmap frh.dmna -o frh.png --asc frh.asc --points "100,50;-200,300"
 
-Coordinates are metres; write --opt=-10,5 (or --opt " -10,5") when the value
-starts with a minus sign. Exit codes: 0 done, 1 unreadable input, 2 bad
-command line, 3 output not written, 4 numpy/matplotlib missing."""
+Coordinates are metres, x to the east, y to the north. Exit codes: 0 done,
+1 an input file unreadable (the others are still drawn), 2 bad command line,
+3 output not written, 4 numpy/matplotlib missing, 5 internal error."""
 
 # Options whose value may begin with "-" (negative coordinates).
 VALUE_OPTIONS = ("--source", "--area", "--points", "--levels")
@@ -126,7 +126,6 @@ def main(argv=None):
               "(scripts/setup.sh does) and run with /usr/bin/python3" % e)
         return EXIT_PACKAGES
     from .dmna import DmnaError, read_grid
-    from . import mapplot
 
     try:
         if args.output and len(args.files) > 1:
@@ -163,6 +162,7 @@ def main(argv=None):
             status = max(status, EXIT_INPUT)
             continue
         written = []
+        from . import mapplot  # matplotlib loads slowly: only once a grid is read
         try:
             if not args.no_png:
                 png = args.output or output_name(grid.path, args.outdir, ".png")
@@ -196,4 +196,4 @@ def run():
         raise
     except Exception as e:  # a fault of the tool itself, reported in one line
         error("internal error: %s: %s" % (type(e).__name__, e))
-        sys.exit(5)
+        sys.exit(EXIT_INTERNAL)

@@ -369,13 +369,14 @@ def descriptor_path(name):
     return name
 
 
-def select_field(fields, which):
-    """Index of the field to map: by 1-based number or name; default the first real one."""
+def select_field(fields, which, stored):
+    """Index of the field to map: by 1-based number or name; default the first
+    real field that the data hold (stored: indices of the fields in the data)."""
     if which is None:
         for n, f in enumerate(fields):
-            if f.is_real:
+            if f.is_real and n in stored:
                 return n
-        return 0
+        return min(stored)
     if str(which).isdigit():
         n = int(which) - 1
         if not 0 <= n < len(fields):
@@ -496,7 +497,6 @@ def read_dmna(name, field_choice=None):
     fact = header.number("fact")
     if fact is None or not fact > 0:
         fact = 1.0
-    chosen = select_field(fields, field_choice)
 
     sequ = header.first("sequ")
     if sequ:
@@ -530,7 +530,11 @@ def read_dmna(name, field_choice=None):
         columns = read_binary_values(data, view_count, fields, size, data_path)
     else:
         columns = read_text_values(data, view_count, fields, data_path, fact)
-    if id(fields[chosen]) not in columns:
+    stored = [n for n, f in enumerate(fields) if id(f) in columns]
+    if not stored:
+        raise DmnaError('format "%s" prints no field (all widths 0) in %s' % (form, path))
+    chosen = select_field(fields, field_choice, stored)
+    if chosen not in stored:
         raise DmnaError("field %d is not stored in %s (width 0)" % (chosen + 1, data_path))
 
     def place(flat):
@@ -540,7 +544,7 @@ def read_dmna(name, field_choice=None):
         out[tuple(index_arrays)] = flat
         return out
 
-    all_fields = {n: place(columns[id(f)]) for n, f in enumerate(fields) if id(f) in columns}
+    all_fields = {n: place(columns[id(fields[n])]) for n in stored}
     return DataFile(path, header, lower, upper, fields, chosen, all_fields[chosen], all_fields)
 
 

@@ -92,7 +92,7 @@ def build_map(grid, levels=None, source=None, area=None, points=None, title=None
     source: (x, y); area: (x, y, a, b, rot) with the side a turned rot degrees
     counter-clockwise from east and b 90 degrees further; points: [(x, y), ...].
     The returned dict holds "X", "Y", "Z" (Z[j, i] at X[j, i], Y[j, i]), the
-    levels, the axes and the colour bar.
+    levels, the axes, the colour bar and the threshold lines of frh (or None).
     """
     kind = array_kind(grid)
     values = grid.values
@@ -180,7 +180,7 @@ def build_map(grid, levels=None, source=None, area=None, points=None, title=None
         ax.set_title(sub, fontsize=9)
     fig.suptitle(heading, fontsize=13)
     return fig, {"X": X, "Y": Y, "Z": Z, "levels": levels, "ax": ax, "colorbar": cbar,
-                 "kind": kind}
+                 "kind": kind, "lines": lines}
 
 
 def replace_file(path, write, mode):

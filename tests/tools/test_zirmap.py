@@ -1,0 +1,409 @@
+"""Tests of zirmap: reading result files, the map, the ESRI grid, bad input.
+
+Run from this directory with the distribution's Python:
+    /usr/bin/python3 -m unittest -v test_zirmap
+ZIR_EXE names the model program for the tests that read its own output.
+"""
+
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import numpy as np
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(os.path.dirname(HERE))
+TOOLS = os.path.join(REPO, "tools")
+ZIRMAP = os.path.join(TOOLS, "zirmap")
+DATA = os.path.join(HERE, "data")
+sys.path.insert(0, TOOLS)
+
+os.environ["MPLBACKEND"] = "Agg"
+from zirmap_lib import dmna, mapplot  # noqa: E402
+
+# The grid of the fixtures: value (i+1)*10 + (j+1) at node (i, j), 3 x 2 nodes.
+EXPECTED_3X2 = np.array([[11, 12], [21, 22], [31, 32]], dtype=float)
+
+
+def run_zirmap(*args, cwd=None):
+    return subprocess.run([ZIRMAP, *args], cwd=cwd, capture_output=True, text=True,
+                          encoding="utf-8", errors="replace")
+
+
+def write_dmna(path, header_lines, data_text=None):
+    """A descriptor with the given header lines; data_text follows the "*" line."""
+    text = "\n".join(header_lines) + "\n*\n"
+    if data_text is not None:
+        text += data_text
+    with open(path, "wb") as fh:
+        fh.write(text.encode("cp1252"))
+
+
+GRID_KEYS = ["xmin\t0", "ymin\t0", "delt\t10"]
+
+
+class ReadTest(unittest.TestCase):
+    def test_text_in_descriptor(self):
+        g = dmna.read_grid(os.path.join(DATA, "text2x2.dmna"))
+        np.testing.assert_array_equal(g.values, [[0.5, 0.25], [1.5, 0.0]])
+        np.testing.assert_array_equal(g.x, [0, 10])
+        np.testing.assert_array_equal(g.y, [0, 10])
+        self.assertEqual(g.title, "TEST")
+        self.assertEqual(g.mark, "Konzentration (GE/m3)")
+
+    def test_every_storage_gives_the_same_grid(self):
+        # Text with j-,i+ and factors, binary in storage order, binary with
+        # i-,j+ and a named data file, text in a separate file with two fields.
+        for name, scale in (("seq_text", 1000.0), ("bin_plain", 1.0), ("bin_seq", 1.0),
+                            ("split_text", 1.0)):
+            with self.subTest(name=name):
+                g = dmna.read_grid(os.path.join(DATA, name))
+                np.testing.assert_allclose(g.values * scale, EXPECTED_3X2, rtol=1e-6)
+                np.testing.assert_array_equal(g.x, [100, 150, 200])
+                np.testing.assert_array_equal(g.y, [200, 250])
+
+    def test_titles_are_windows_1252(self):
+        self.assertEqual(dmna.read_grid(os.path.join(DATA, "bin_plain")).mark,
+                         "Häufigkeit von Belästigungsstunden")
+        self.assertEqual(dmna.read_grid(os.path.join(DATA, "seq_text.dmna")).mark,
+                         "Kumulative Geruchshäufigkeit")
+
+    def test_second_field_by_name_and_number(self):
+        path = os.path.join(DATA, "split_text")
+        for choice in ("Dev", "2"):
+            g = dmna.read_grid(path, choice)
+            np.testing.assert_array_equal(g.values, [[0, 1], [1, 2], [2, 3]])
+        with self.assertRaisesRegex(dmna.DmnaError, "no field named"):
+            dmna.read_grid(path, "Xyz")
+
+    def test_width_zero_fields_are_not_in_text(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            p = os.path.join(tmp, "w0.dmna")
+            write_dmna(p, ['mode\t"text"', 'form\t"Skip%[2]0fVal%8.2f"'] + GRID_KEYS +
+                       ["dims\t2", "size\t4", "lowb\t0\t0", "hghb\t0\t1"],
+                       "\t1.50\t2.50\n\n***\n")
+            g = dmna.read_grid(p)
+            np.testing.assert_array_equal(g.values, [[1.5, 2.5]])
+
+    def test_bounds_above_zero_shift_the_nodes(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            p = os.path.join(tmp, "b.dmna")
+            write_dmna(p, ['mode\t"text"', 'form\t"%5.1f"', "xmin\t1000", "ymin\t2000",
+                           "delt\t100", "dims\t2", "size\t4", "lowb\t1\t-1", "hghb\t2\t-1"],
+                       "\t1.0\n\t2.0\n\n***\n")
+            g = dmna.read_grid(p)
+            np.testing.assert_array_equal(g.x, [1100, 1200])
+            np.testing.assert_array_equal(g.y, [1900])
+
+    def test_sequences(self):
+        lower, upper = [0, 0], [2, 1]
+        cases = {
+            # sequence: array indices (i, j) in the order of the data
+            "j-,i+": [(0, 1), (1, 1), (2, 1), (0, 0), (1, 0), (2, 0)],
+            "i+,j+": [(0, 0), (0, 1), (1, 0), (1, 1), (2, 0), (2, 1)],
+            "j+|i-": [(2, 0), (1, 0), (0, 0), (2, 1), (1, 1), (0, 1)],
+            "i=2..0;j=1": [(2, 1), (1, 1), (0, 1)],
+            "j=..1/5:i=1": [(1, 0), (1, 1)],
+        }
+        for spec, order in cases.items():
+            with self.subTest(spec=spec):
+                shape, idx = dmna.parse_sequence(spec, lower, upper)
+                self.assertEqual(list(zip(idx[0].tolist(), idx[1].tolist())), order)
+        for spec, message in (("i+", "undefined index j"), ("k+,i+,j+", "invalid index k"),
+                              ("i*,j+", "invalid specification"),
+                              ("i=3,j+", "invalid range"), ("i=0..5,j+", "invalid range")):
+            with self.subTest(spec=spec), self.assertRaisesRegex(dmna.DmnaError, message):
+                dmna.parse_sequence(spec, lower, upper)
+
+    def test_formats(self):
+        f = dmna.parse_format("A%[3]13.5e")
+        self.assertEqual([x.name for x in f], ["A", "B", "C"])
+        f = dmna.parse_format("%(*1000)10.1fn%5hdd%8.3lfc%c")
+        self.assertEqual([(x.kind, x.size, x.width, x.factor) for x in f],
+                         [("f", 4, 10, 1000.0), ("h", 2, 5, 1.0), ("d", 8, 8, 1.0),
+                          ("c", 1, 0, 1.0)])
+        for bad, message in (("%12.4q", "unknown conversion"), ("%[x]f", "repetition"),
+                             ("%(1000)f", "without"), ("%" + "1" * 20 + "f", "width too long"),
+                             ("%[2f", "missing")):
+            with self.subTest(form=bad), self.assertRaisesRegex(dmna.DmnaError, message):
+                dmna.parse_format(bad)
+
+    def test_factors_and_integer_conversions_in_text(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            p = os.path.join(tmp, "f.dmna")
+            write_dmna(p, ['mode\t"text"', 'form\t"%(*2)6.1f%4x%3d"', "fact\t10"] + GRID_KEYS +
+                       ["dims\t2", "size\t12", "lowb\t0\t0", "hghb\t0\t0"], "\t  30.0\t  1f\t -7\n\n***\n")
+            df = dmna.read_dmna(p)
+            self.assertEqual([df.all_fields[n][0, 0] for n in range(3)], [1.5, 31, -7])
+
+
+class BadInputTest(unittest.TestCase):
+    """Each bad input: one message line on stderr, a non-zero exit, no traceback, no PNG."""
+
+    def check_fails(self, args, message, code=1, cwd=None):
+        r = run_zirmap(*args, cwd=cwd)
+        self.assertEqual(r.returncode, code, r.stderr)
+        self.assertNotIn("Traceback", r.stderr)
+        self.assertRegex(r.stderr, message)
+        return r
+
+    def test_bad_files(self):
+        header = ['mode\t"text"', 'form\t"%6.2f"']
+        shape = ["dims\t2", "size\t4", "lowb\t0\t0", "hghb\t1\t1"]
+        cases = {
+            "nogrid": (header + shape, "\t1\t2\n\t3\t4\n", r"lacks the grid keys xmin, ymin, delt"),
+            "few": (header + GRID_KEYS + shape, "\t1\t2\n\t3\n\n***\n", r"holds 3 values, dims/lowb/hghb need 4"),
+            "many": (header + GRID_KEYS + shape, "\t1\t2\n\t3\t4\t5\n\n***\n", r"more values than dims/lowb/hghb"),
+            "nodims": (header + GRID_KEYS + ["size\t4"], "", r'missing parameter "dims"'),
+            "bounds": (header + GRID_KEYS + ["dims\t2", "size\t4", "lowb\t0", "hghb\t1\t1"], "",
+                       r'"lowb"/"hghb" do not give 2 bounds'),
+            "form": (['mode\t"text"', 'form\t"%6.2q"'] + GRID_KEYS + shape, "\t1\t2\n\t3\t4\n",
+                     r'invalid format "%6.2q"'),
+            "item": (header + GRID_KEYS + shape, "\t1\t2\n\t3\tx4\n\n***\n",
+                     r'can\'t read item "x4" in line 2'),
+            "sequ": (header + ['sequ\t"j-,i+,k+"'] + GRID_KEYS + shape, "\t1\t2\n\t3\t4\n",
+                     r'invalid index k in sequence'),
+            "three": (header + GRID_KEYS + ["dims\t3", "size\t4", "lowb\t0\t0\t0", "hghb\t0\t1\t1"],
+                      "\t1\t2\n\t3\t4\n", r"has 3 dimensions, a map needs 2"),
+            "binsize": (['form\t"%6.2f"'] + GRID_KEYS + shape, None, r"holds 12 bytes, .* need 16"),
+            "binform": (['form\t"%6.2lf"'] + GRID_KEYS + shape, None, r"format of 8 bytes does not match element size 4"),
+        }
+        with tempfile.TemporaryDirectory() as tmp:
+            for name, (lines, data, message) in cases.items():
+                with self.subTest(case=name):
+                    write_dmna(os.path.join(tmp, name + ".dmna"), lines, data)
+                    if data is None:
+                        with open(os.path.join(tmp, name + ".dmnb"), "wb") as fh:
+                            fh.write(struct.pack("<3f", 1, 2, 3))
+                    self.check_fails([name + ".dmna"], r"^\*\*\* .*" + message + r".*! \(zirmap\)\n$", cwd=tmp)
+                    self.assertFalse(os.path.exists(os.path.join(tmp, name + ".png")))
+
+    def test_missing_files(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            self.check_fails(["absent.dmna"], r"can't open descriptor file absent\.dmna", cwd=tmp)
+            write_dmna(os.path.join(tmp, "nodata.dmna"), ['data\tgone'] + GRID_KEYS +
+                       ["dims\t2", "size\t4", "lowb\t0\t0", "hghb\t1\t1"])
+            self.check_fails(["nodata"], r"can't open data file gone\.dmnb", cwd=tmp)
+
+    def test_one_bad_file_does_not_stop_the_others(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            r = self.check_fails([os.path.join(DATA, "text2x2.dmna"), "absent.dmna",
+                                  "--outdir", tmp], "absent", cwd=tmp)
+            self.assertTrue(os.path.isfile(os.path.join(tmp, "text2x2.png")))
+            self.assertIn("text2x2.png", r.stdout)
+
+    def test_bad_command_lines(self):
+        f = os.path.join(DATA, "text2x2.dmna")
+        for args, message in (([f, "--source", "1"], r"--source: 2 values expected"),
+                              ([f, "--area", "1,2,x,4"], r"not a list of numbers"),
+                              ([f, "--levels", "0.2,0.1"], r"levels must increase"),
+                              ([f, f, "-o", "x.png"], r"-o names one map"),
+                              ([f, "--no-png"], r"writes nothing")):
+            with self.subTest(args=args):
+                self.check_fails(args, message, code=2)
+        r = run_zirmap("--bogus")
+        self.assertEqual(r.returncode, 2)
+        self.assertNotIn("Traceback", r.stderr)
+
+    def test_unwritable_output(self):
+        r = run_zirmap(os.path.join(DATA, "text2x2.dmna"), "-o", "/nonexistent/dir/m.png")
+        self.assertEqual(r.returncode, 3, r.stderr)
+        self.assertIn("can't write", r.stderr)
+        self.assertNotIn("Traceback", r.stderr)
+
+
+def corner_grid(tmp, mode):
+    """A 5 x 4 grid of zeros with 1 at the north-east node (i = 4, j = 3)."""
+    nx, ny = 5, 4
+    v = np.zeros((nx, ny), dtype=np.float32)
+    v[nx - 1, ny - 1] = 1.0
+    header = ['idnt\t"corner"', 'mode\t"%s"' % mode, 'sequ\t"j-,i+"', 'form\t"%5.1f"',
+              "xmin\t-200", "ymin\t300", "delt\t100", 'mark\t"Häufigkeit von Belästigungsstunden"',
+              "dims\t2", "size\t4", "lowb\t0\t0", "hghb\t%d\t%d" % (nx - 1, ny - 1)]
+    path = os.path.join(tmp, "corner_%s.dmna" % mode)
+    if mode == "text":
+        rows = ["".join("\t%5.1f" % v[i, j] for i in range(nx)) for j in range(ny - 1, -1, -1)]
+        write_dmna(path, header, "\n".join(rows) + "\n\n***\n")
+    else:
+        write_dmna(path, header)
+        with open(path[:-5] + ".dmnb", "wb") as fh:
+            fh.write(v[:, ::-1].T.astype("<f4").tobytes())
+    return path
+
+
+class MapTest(unittest.TestCase):
+    def test_north_east_corner_is_drawn_north_east(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            for mode in ("text", "binary"):
+                with self.subTest(mode=mode):
+                    g = dmna.read_grid(corner_grid(tmp, mode))
+                    fig, drawn = mapplot.build_map(g)
+                    X, Y, Z = drawn["X"], drawn["Y"], drawn["Z"]
+                    self.assertEqual((X[-1, -1], Y[-1, -1], Z[-1, -1]), (200, 600, 1.0))
+                    self.assertEqual(float(Z.sum()), 1.0)
+                    # In the rendered picture the colour sits at the top right.
+                    fig.canvas.draw()
+                    rgba = np.asarray(fig.canvas.buffer_rgba())
+                    height = rgba.shape[0]
+                    ax = drawn["ax"]
+
+                    def pixel(x, y):
+                        px, py = ax.transData.transform((x, y))
+                        return rgba[int(height - py), int(px), :3]
+
+                    ne, sw = pixel(190, 590), pixel(-190, 310)
+                    mapplot.plt.close(fig)
+                    self.assertTrue((sw > 245).all(), sw)       # blank
+                    self.assertTrue((ne < 200).any(), ne)       # coloured
+
+    def test_levels_and_titles_per_array(self):
+        frh = dmna.read_grid(os.path.join(DATA, "bin_plain"))
+        frh.values = EXPECTED_3X2 / 100.0
+        fig, drawn = mapplot.build_map(frh)
+        self.assertEqual(drawn["kind"], "frh")
+        self.assertIn(0.10, drawn["levels"])
+        self.assertIn(0.15, drawn["levels"])
+        self.assertEqual(drawn["colorbar"].ax.get_ylabel(), "Häufigkeit von Belästigungsstunden")
+        self.assertEqual(list(drawn["lines"].levels), [0.10, 0.15])
+        self.assertEqual(fig._suptitle.get_text(), "bin")
+        mapplot.plt.close(fig)
+
+        cnc = dmna.read_grid(os.path.join(DATA, "text2x2.dmna"))
+        self.assertEqual(mapplot.array_kind(cnc), "cnc")
+        levels = mapplot.default_levels("cnc", cnc.values)
+        self.assertGreaterEqual(levels[-1], 1.5)
+        self.assertLess(levels[-2], 1.5)
+        self.assertLessEqual(levels[0], 1.5e-3)
+
+    def test_area_outline_and_points(self):
+        g = dmna.read_grid(os.path.join(DATA, "seq_text.dmna"))
+        fig, drawn = mapplot.build_map(g, source=(150, 220), area=(140, 210, 20, 10, 90),
+                                       points=[(110, 240), (190, 210)])
+        ax = drawn["ax"]
+        outline = [p for p in ax.patches if p.get_label() == "Quellfläche"][0]
+        np.testing.assert_allclose(outline.get_xy()[:4], [[140, 210], [140, 230], [130, 230], [130, 210]],
+                                   atol=1e-9)
+        labels = [t.get_text() for t in ax.get_legend().get_texts()]
+        self.assertEqual(labels, ["Quellfläche", "Quelle", "Aufpunkte"])
+        mapplot.plt.close(fig)
+
+    def test_png_from_the_command_line(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            out = os.path.join(tmp, "m.png")
+            r = run_zirmap(os.path.join(DATA, "seq_text.dmna"), "-o", out, "--source", "-150,220",
+                           "--area=140,210,20,10", "--points", "110,240;190,210", "--title", "T")
+            self.assertEqual(r.returncode, 0, r.stderr)
+            with open(out, "rb") as fh:
+                self.assertEqual(fh.read(8), b"\x89PNG\r\n\x1a\n")
+            self.assertEqual([n for n in os.listdir(tmp) if n != "m.png"], [])
+
+
+def read_asc(path):
+    with open(path) as fh:
+        lines = fh.read().splitlines()
+    head = dict(line.split() for line in lines[:6])
+    rows = np.array([[float(v) for v in line.split()] for line in lines[6:]])
+    return head, rows
+
+
+class AscTest(unittest.TestCase):
+    def test_asc_matches_grid(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            out = os.path.join(tmp, "g.asc")
+            r = run_zirmap(os.path.join(DATA, "seq_text.dmna"), "--asc", out, "--no-png")
+            self.assertEqual(r.returncode, 0, r.stderr)
+            head, rows = read_asc(out)
+            self.assertEqual(head, {"ncols": "3", "nrows": "2", "xllcenter": "100",
+                                    "yllcenter": "200", "cellsize": "50",
+                                    "NODATA_value": "-9999"})
+            # First row is the northern one (j = 1), west to east.
+            np.testing.assert_allclose(rows, [[0.012, 0.022, 0.032], [0.011, 0.021, 0.031]],
+                                       rtol=1e-6)
+
+    def test_asc_per_file_into_a_directory(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            r = run_zirmap(os.path.join(DATA, "bin_plain"), os.path.join(DATA, "bin_seq.dmna"),
+                           "--asc", tmp, "--outdir", tmp)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual(sorted(os.listdir(tmp)),
+                             ["bin_plain.asc", "bin_plain.png", "bin_seq.asc", "bin_seq.png"])
+            for name in ("bin_plain", "bin_seq"):
+                _, rows = read_asc(os.path.join(tmp, name + ".asc"))
+                np.testing.assert_array_equal(rows, EXPECTED_3X2[:, ::-1].T)
+
+    def test_missing_values_become_nodata(self):
+        g = dmna.read_grid(os.path.join(DATA, "text2x2.dmna"))
+        g.values[1, 1] = np.nan
+        self.assertEqual(mapplot.asc_text(g).splitlines()[6], "0.25 -9999")
+
+
+COMMANDS = """\
+*DIMENSIONIERUNG
+*GITTER
+nx 21
+ny 17
+dr 20
+xr -200
+yr -100
+*QUELLE
+xq 0
+yq 0
+hq 5
+eq 1000
+*PARAMETER run
+ua 3
+dw {dw}
+*SPEICHERN cnc
+mo "binary"
+*SPEICHERN frh
+se "j-,i+"
+*ENDE
+"""
+
+
+@unittest.skipUnless(os.access(os.environ.get("ZIR_EXE", ""), os.X_OK),
+                     "ZIR_EXE does not name the model program")
+class ProgramOutputTest(unittest.TestCase):
+    """Reads the files that the model itself writes."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.TemporaryDirectory()
+        # All hours in sector 18: wind from 190 degrees, so the plume lies north.
+        dw = " ".join("1" if s == 18 else "0" for s in range(36))
+        with open(os.path.join(cls.tmp.name, "odrcmd.txt"), "w") as fh:
+            fh.write(COMMANDS.format(dw=dw))
+        cls.run = subprocess.run([os.environ["ZIR_EXE"], cls.tmp.name], capture_output=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.tmp.cleanup()
+
+    def test_binary_and_text_results(self):
+        self.assertEqual(self.run.returncode, 0, self.run.stdout + self.run.stderr)
+        d = self.tmp.name
+        self.assertTrue(os.path.isfile(os.path.join(d, "cnc.dmnb")))
+        for name in ("cnc", "frh"):
+            with self.subTest(name=name):
+                g = dmna.read_grid(os.path.join(d, name))
+                self.assertEqual(g.values.shape, (21, 17))
+                np.testing.assert_array_equal(g.x, -200 + 20 * np.arange(21))
+                np.testing.assert_array_equal(g.y, -100 + 20 * np.arange(17))
+                self.assertTrue((g.values >= 0).all())
+                # Wind from the south: the largest values lie north of the source.
+                i, j = np.unravel_index(np.argmax(g.values), g.values.shape)
+                self.assertGreater(g.y[j], 0)
+                self.assertLess(abs(g.x[i]), g.y[j])
+                self.assertEqual(float(g.values[:, g.y < 0].max()), 0.0)
+        r = run_zirmap("cnc", "frh", "--source", "0,0", "--asc", d, cwd=d)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        for f in ("cnc.png", "frh.png", "cnc.asc", "frh.asc"):
+            self.assertTrue(os.path.isfile(os.path.join(d, f)), f)
+
+
+if __name__ == "__main__":
+    unittest.main()
