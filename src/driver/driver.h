@@ -22,6 +22,7 @@ void HandleSignal(int sig);
 // Runs the command file section by section; returns the exit code.
 int RunCommands(const char* cmdFile);
 int ZidInit();
+void ResetInterpreter();  // back to the state at program start (for tests)
 int ResetPlume();
 
 [[noreturn]] void PrintHelp();

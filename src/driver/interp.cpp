@@ -1,4 +1,223 @@
-// Command interpreter: runs the command file section by section.
-#include "driver/driver.h"
+// Command interpreter: reads the command file section by section and carries
+// out each section's action; model initialisation after the dimension
+// section.
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <string>
 
-int RunCommands(const char*) { return 0; }
+#include "blm/blm.h"
+#include "driver/driver.h"
+#include "msg/msg.h"
+#include "odor/odor.h"
+#include "odor/plume.h"
+#include "odor/receptors.h"
+#include "prm/params.h"
+#include "prm/prm.h"
+
+namespace {
+
+bool ProfileReady = false;  // the profile is current for the parameters in force
+bool DimsDone = false;      // ZidInit has run; until then only *DIMENSIONIERUNG
+bool InternOn = false;      // op contains "intern": section *_ is accepted
+std::string TableSelection = "*d*a*g*l*p*q*s";
+
+// Dimensions that sized the vectors at the first dimension section; a later
+// section must not change them, or every loop over those vectors would run
+// past their end.
+struct SizedDim {
+  const char* name;
+  int32_t* value;
+  int32_t first;
+};
+SizedDim SizedDims[] = {{"nz", &prm::nz, 0}, {"mi", &prm::mi, 0}, {"nl", &prm::nl, 0},
+                        {"nm", &prm::nm, 0}, {"nw", &prm::nw, 0}, {"mp", &prm::mp, 0}};
+
+// Reports a failure of the section loop and yields its exit code.
+#define FAIL(site, code, format) (MSG_FAIL(MsgTag(ModName, "Main", site), format), (code))
+
+bool Contains(const char* text, const char* word) { return std::strstr(text, word) != nullptr; }
+
+// Receptor points: np defaults to mp and must fit the coordinate vectors.
+int CheckPoints() {
+  if (PrmIsSet("np") == 0) prm::np = prm::mp;
+  if (prm::mp <= 0 && (PrmIsSet("xp") > 0 || PrmIsSet("yp") > 0 || prm::np > 0)) {
+    MSG_FAIL(MsgTag(ModName, "Main", "20"),
+             "*** receptor points given, but maximum number of points Mp is %d! (%s)\n", prm::mp);
+    return 10;
+  }
+  if (prm::np < 0 || prm::np > prm::mp || prm::np > prm::xp.count || prm::np > prm::yp.count) {
+    MSG_FAIL(MsgTag(ModName, "Main", "19"),
+             "*** invalid number of receptor points Np=%d (maximum Mp=%d)! (%s)\n", prm::np,
+             prm::mp);
+    return 10;
+  }
+  return 0;
+}
+
+// Dispersion run of one situation: profile, plume table, odor values.
+int DispersionRun() {
+  if (prm::ua < 0.5f) prm::ua = 0.5f;
+  if (ResetPlume() < 0 || MsgErr < 0)
+    return FAIL("4", 4, "*** error in calculation of plume functions! (%s)\n");
+  if (BlmProfile() < 0 || MsgErr < 0)
+    return FAIL("5", 5, "*** error in calculation of boundary layer profile! (%s)\n");
+  int rc = CalcPlume();
+  ProfileReady = true;
+  if (rc < 0 || MsgErr < 0) return FAIL("6", 6, "*** error in calculation of plume functions! (%s)\n");
+  if (CalcValues() < 0 || MsgErr < 0)
+    return FAIL("7", 7, "*** error in calculation of odor frequency! /(%s)\n");
+  return 0;
+}
+
+int List(const char* arg) {
+  if (Contains(arg, "prf")) {
+    if (!ProfileReady) {
+      if (BlmProfile() < 0 || MsgErr < 0)
+        return FAIL("25", 5, "*** error in calculation of boundary layer profile! (%s)\n");
+      ProfileReady = true;
+    }
+    if (MsgLog && (BlmPrintProfile() < 0 || MsgErr < 0))
+      return FAIL("12", 12, "*** error in printing results! (%s)\n");
+  }
+  if (Contains(arg, "plm") && MsgLog && (PrintPlume() < 0 || MsgErr < 0))
+    return FAIL("13", 12, "*** error in printing results! (%s)\n");
+  if (Contains(arg, "pnt") && MsgLog && (ListPoints() < 0 || MsgErr < 0))
+    return FAIL("14", 12, "*** error in printing results! (%s)\n");
+  return 0;
+}
+
+// Carries out one section; returns 0 or the exit code of its failure.
+int Dispatch(const char* section, char* argument, bool& end) {
+  char c = static_cast<char>(std::tolower(static_cast<unsigned char>(section[1])));
+  switch (c) {
+    case 'd':
+      if (ZidInit() < 0 || MsgErr < 0) return FAIL("3", 3, "*** error in initialization! (%s)\n");
+      if (InternOn && TableSelection.find("*_") == std::string::npos) TableSelection += "*_";
+      return 0;
+    case 'a':
+      return CheckPoints();
+    case 'c':
+      ClearValues();
+      ProfileReady = false;
+      return 0;
+    case 'e':
+      end = true;
+      return 0;
+    case 'g':
+      if (DefineGrid() < 0 || MsgErr < 0) return FAIL("8", 8, "*** error in generation of grid! (%s)\n");
+      return 0;
+    case 'l':
+      return List(argument);
+    case 'p':
+      if (Contains(argument, "run")) return DispersionRun();
+      if (ResetPlume() < 0 || MsgErr < 0) return FAIL("9", 9, "*** error in reset of plume functions! (%s)\n");
+      ProfileReady = false;
+      return 0;
+    case 'q':
+      if (ResetPlume() < 0 || MsgErr < 0)
+        return FAIL("10", 9, "*** error in reset of plume functions! (%s)\n");
+      if (PrmIsSet("ni") == 0)
+        prm::ni = prm::mi;
+      else if (prm::ni > prm::mi || prm::ni < 0)
+        return FAIL("17", 17, "*** maximum number of intervals Mi exceeded! (%s)\n");
+      return 0;
+    case 's':
+      WriteResult(argument);
+      if (MsgErr < 0) return FAIL("11", 11, "*** error in output of results! (%s)\n");
+      return 0;
+    case 't':
+      // Without a log the table has nowhere to go.
+      if (MsgLog && PrmPrint(MsgLog, *argument ? argument : TableSelection.c_str()) < 0)
+        return FAIL("18", 12, "*** error in printing results! (%s)\n");
+      if (MsgErr < 0) return FAIL("18", 12, "*** error in printing results! (%s)\n");
+      return 0;
+    case '*':
+      if (*argument && MsgLog) std::fprintf(MsgLog, "%s\n", argument);
+      return 0;
+    case '_':
+      if (InternOn) return 0;
+      break;
+    default:
+      break;
+  }
+  MSG_FAIL(MsgTag(ModName, "Main", "15"), "*** unknown command %s! (%s)\n", section);
+  return 15;
+}
+
+int InvalidValue(const char* name, int value) {
+  return MSG_FAIL(MsgTag(ModName, "ZidInit", "2"), "*** invalid value %s=%d! (%s)\n", name, value);
+}
+
+}  // namespace
+
+void ResetInterpreter() {
+  ProfileReady = false;
+  DimsDone = false;
+  InternOn = false;
+  TableSelection = "*d*a*g*l*p*q*s";
+}
+
+int ResetPlume() {
+  for (PrmVec* v : {&prm::cg, &prm::cp, &prm::ca, &prm::sy, &prm::sd, &prm::ci, &prm::cx})
+    for (int i = 0; i <= prm::mi && i < v->count; i++) (*v)[i] = 0;
+  return 0;
+}
+
+int ZidInit() {
+  // Values the calculations divide by or index with.
+  if (prm::nc <= 0) return InvalidValue("nc", prm::nc);
+  if (prm::nl < 0) return InvalidValue("nl", prm::nl);
+  if (prm::nw <= 0) return InvalidValue("nw", prm::nw);
+  if (prm::nz < 1) return InvalidValue("nz", prm::nz);
+  for (auto& d : SizedDims) {
+    if (!DimsDone)
+      d.first = *d.value;
+    else if (*d.value != d.first)
+      return MSG_FAIL(MsgTag(ModName, "ZidInit", "3"),
+                      "*** dimension %s must not change (from %d to %d)! (%s)\n", d.name, d.first,
+                      *d.value);
+  }
+  if (prm::op && std::strstr(prm::op, "intern")) InternOn = true;
+
+  // Meander table: core plumes at eta_i = i*ex/nm with normal weights; the
+  // plumes off the centre count twice, once on each side.
+  if (prm::nm >= 0) {
+    float sum = 0;
+    for (int i = 0; i <= prm::nm; i++) {
+      float eta = (prm::nm > 0) ? i * prm::ex / prm::nm : 0.0f;
+      float w = std::exp(-eta * eta / 2);
+      prm::em[i] = eta;
+      prm::wm[i] = w;
+      if (i > 0) sum += w;
+    }
+    float s = prm::wm[0] + 2 * sum;
+    for (int i = 0; i <= prm::nm; i++) prm::wm[i] = prm::wm[i] / s;
+  }
+  // Logarithmic concentration scale, nc classes per decade.
+  for (int i = 0; i <= prm::nl; i++)
+    prm::cl[i] = static_cast<float>(std::pow(10.0, static_cast<double>(prm::ll + i) / prm::nc));
+  if (prm::mp > 0 && AllocPoints(prm::mp) < 0) return -1;
+  DimsDone = true;
+  if (prm::mc > PrmBufLen) PrmBufLen = prm::mc;
+  return 0;
+}
+
+int RunCommands(const char* cmdFile) {
+  char section[200] = "";
+  char argument[200] = "";
+  bool end = false;
+  bool first = true;
+  while (!end) {
+    int n = PrmRead(first ? cmdFile : "", section, argument);
+    first = false;
+    if (n == 0 && MsgErr >= 0) break;
+    if (MsgErr < 0) return FAIL("2", 2, "*** can't read input file! (%s)\n");
+    if (!DimsDone && std::tolower(static_cast<unsigned char>(section[1])) != 'd')
+      return FAIL("16", 16, "*** erroneous initialization! (%s)\n");
+    int rc = Dispatch(section, argument, end);
+    if (rc) return rc;
+  }
+  PrmRead(nullptr, nullptr, nullptr);
+  return 0;
+}

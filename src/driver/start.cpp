@@ -120,7 +120,9 @@ int Main(int argc, char* argv[]) {
   if (MsgLog)
     for (int i = 0; i < argc; i++) std::fprintf(MsgLog, ">%s\n", argv[i]);
   MsgVerbose = verbose;
-  const char* cmd = MakeFileName(CmdName.c_str(), ".txt");
+  // "CON" names the standard input; it must reach the reader unchanged, not
+  // as a file CON.txt in the working directory.
+  const char* cmd = (CmdName == "CON") ? "CON" : MakeFileName(CmdName.c_str(), ".txt");
   if (!*cmd) return MSG_FAIL(MsgTag(ModName, "Main", "1"), "*** invalid file name for input! (%s)\n"), 1;
   char cmdFile[kMaxFileName + 1];
   std::strcpy(cmdFile, cmd);
