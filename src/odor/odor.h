@@ -1,0 +1,57 @@
+// Odor assessment: the concentration of the source at a receptor, the odor
+// statistics of one dispersion situation added into the accumulators of
+// odor/receptors.h, and the output of the normalised result grids and the
+// receptor-point values.
+#pragma once
+
+#include "ary/ary.h"
+
+// Concentration at the receptor (x, y) (m) for the wind direction d (degrees
+// counter-clockwise from east, the direction into which the wind blows) and
+// the core plume m = -nm..nm of the meandering plume, from the plume table
+// and the source parameters. conc receives the concentration (me/m3), frac
+// the fraction of time the plume is present (always 1); either may be null.
+// Returns 1 if a source cell contributed, 0 if none did (conc 0), -1 after
+// an error (receptor beyond the plume table, invalid area source; outputs
+// not written).
+int CalcCon(int m, float x, float y, float d, float* conc, float* frac);
+
+// Odor values at the receptor (x, y) for the wind direction d (as in
+// CalcCon): mean concentration cm, 90th percentile c90 (me/m3) and the
+// probability p of perceiving the odor; each output may be null. Leaves the
+// exceedance distribution of the concentration scale cl in hl. Expects od
+// (perception density) to be set, as CalcValues does. Returns 0, or -1 after
+// an error.
+int CalcOdor(float x, float y, float d, float* cm, float* c90, float* p);
+
+// 90th percentile (me/m3) of a concentration whose exceedance probabilities
+// on the scale cl are hl[0..nl]: logarithmic interpolation between the two
+// classes where 1 - hl passes 0.9; 0 if the lowest class is exceeded at most
+// 10 % of the time, cl[nl] if even the highest is exceeded more often.
+float Percentile90(const float* hl);
+
+// Adds the values of the current dispersion situation (plume table just
+// computed), weighted with the sector durations dw, to the accumulators and
+// the durations to SumDur. Returns 0, or -1 after an error; the accumulators
+// then hold what was added before it.
+int CalcValues();
+
+// Copies source / f into a new zero-filled array target (f > 0), or divides
+// the existing target by source where source > 0 and sets it to 0 elsewhere
+// (f <= 0), for the grid i = 0..nx-1, j = 0..ny-1. Returns 0 or -1.
+int Normalize(AryDesc* source, AryDesc* target, float f);
+
+// Writes the result grids named in names (cnc, fro, frh, r90; any case,
+// separated by blanks or "+"; the text is lower-cased in place) as data
+// files. Returns 0 (also when nothing was computed or no grid exists, and
+// after an unknown name, which sets MsgErr), or -1 after an error.
+int WriteResult(char* names);
+
+// Lists the receptor-point values into the log; nothing without points,
+// values or a log. Returns 0.
+int ListPoints();
+
+// Coordinate text for header lines: "%1.2lf" without trailing zeros (and
+// point), or "%10.3le" beyond +-1e6. Static buffer, overwritten by the next
+// call.
+const char* FormatCoord(double v);

@@ -1,0 +1,51 @@
+// Receptors and accumulators of the odor assessment.
+#include "odor/receptors.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "msg/msg.h"
+#include "prm/params.h"
+
+AryDesc GrdCnc, GrdC90, GrdFrh, GrdFro;
+std::vector<float> PntCnc, PntFro, PntFrh, PntC90;
+double SumDur;
+
+namespace {
+constexpr const char* kModule = "ZIRidev";
+}
+
+int DefineGrid() {
+  SumDur = 0;
+  if (prm::nx <= 0 || prm::ny <= 0)
+    return MSG_FAIL(MsgTag(kModule, "DefineGrid", "5"),
+                    "*** invalid grid size nx=%d, ny=%d! (%s)\n", prm::nx, prm::ny);
+  struct {
+    AryDesc* desc;
+    const char* site;
+  } const grids[] = {{&GrdCnc, "1"}, {&GrdC90, "2"}, {&GrdFrh, "3"}, {&GrdFro, "4"}};
+  for (const auto& g : grids) {
+    AryCreate(g.desc, sizeof(float), 2, 0, prm::nx - 1, 0, prm::ny - 1);
+    if (MsgErr < 0)
+      return MSG_FAIL(MsgTag(kModule, "DefineGrid", g.site), "*** can't create arrays! (%s)\n");
+  }
+  return 0;
+}
+
+int AllocPoints(int mp) {
+  try {
+    for (auto* v : {&PntCnc, &PntFro, &PntFrh, &PntC90}) v->assign(mp > 0 ? mp : 0, 0.0f);
+  } catch (const std::bad_alloc&) {
+    return MSG_FAIL(MsgTag(kModule, "ZidInit", "1"), "*** can't allocate arrays! (%s)");
+  }
+  return 0;
+}
+
+int ClearValues() {
+  for (AryDesc* g : {&GrdFrh, &GrdFro, &GrdCnc, &GrdC90})
+    if (g->data) std::memset(g->data, 0, g->ttlsz);
+  for (auto* v : {&PntCnc, &PntFro, &PntFrh, &PntC90}) std::fill(v->begin(), v->end(), 0.0f);
+  SumDur = 0;
+  return 0;
+}
