@@ -360,7 +360,11 @@ dw {dw}
 *SPEICHERN cnc
 mo "binary"
 *SPEICHERN frh
+fi "frhbin"
+*SPEICHERN frh
+mo "text"
 se "j-,i+"
+fa 1000
 *ENDE
 """
 
@@ -377,17 +381,18 @@ class ProgramOutputTest(unittest.TestCase):
         dw = " ".join("1" if s == 18 else "0" for s in range(36))
         with open(os.path.join(cls.tmp.name, "odrcmd.txt"), "w") as fh:
             fh.write(COMMANDS.format(dw=dw))
-        cls.run = subprocess.run([os.environ["ZIR_EXE"], cls.tmp.name], capture_output=True)
+        cls.result = subprocess.run([os.environ["ZIR_EXE"], cls.tmp.name], capture_output=True)
 
     @classmethod
     def tearDownClass(cls):
         cls.tmp.cleanup()
 
     def test_binary_and_text_results(self):
-        self.assertEqual(self.run.returncode, 0, self.run.stdout + self.run.stderr)
+        self.assertEqual(self.result.returncode, 0, self.result.stdout + self.result.stderr)
         d = self.tmp.name
         self.assertTrue(os.path.isfile(os.path.join(d, "cnc.dmnb")))
-        for name in ("cnc", "frh"):
+        self.assertTrue(os.path.isfile(os.path.join(d, "frhbin.dmnb")))
+        for name in ("cnc", "frh", "frhbin"):
             with self.subTest(name=name):
                 g = dmna.read_grid(os.path.join(d, name))
                 self.assertEqual(g.values.shape, (21, 17))
@@ -399,6 +404,11 @@ class ProgramOutputTest(unittest.TestCase):
                 self.assertGreater(g.y[j], 0)
                 self.assertLess(abs(g.x[i]), g.y[j])
                 self.assertEqual(float(g.values[:, g.y < 0].max()), 0.0)
+        # Text with a sequence and a factor of 1000 holds the binary values
+        # to the 5 digits of %12.4e.
+        text, binary = dmna.read_grid(os.path.join(d, "frh")), dmna.read_grid(os.path.join(d, "frhbin"))
+        self.assertGreater(text.values.max(), 0.1)
+        np.testing.assert_allclose(text.values, binary.values, rtol=1e-4, atol=1e-12)
         r = run_zirmap("cnc", "frh", "--source", "0,0", "--asc", d, cwd=d)
         self.assertEqual(r.returncode, 0, r.stderr)
         for f in ("cnc.png", "frh.png", "cnc.asc", "frh.asc"):

@@ -16,7 +16,7 @@ matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 from matplotlib.colors import BoundaryNorm  # noqa: E402
 from matplotlib.patches import Polygon  # noqa: E402
-from matplotlib.ticker import MaxNLocator  # noqa: E402
+from matplotlib.ticker import FuncFormatter, MaxNLocator  # noqa: E402
 
 # Frequencies (fractions of the time or of the hours): bands fine near the
 # assessment thresholds 0.10 and 0.15; below 1 % the map stays blank.
@@ -168,16 +168,20 @@ def build_map(grid, levels=None, source=None, area=None, points=None, title=None
     ax.set_xlim(grid.x[0] - h, grid.x[-1] + h)
     ax.set_ylim(grid.y[0] - h, grid.y[-1] + h)
     ax.set_aspect("equal")
-    ax.ticklabel_format(style="plain", useOffset=False)
+    # Full coordinates (also of seven digits), few enough not to collide.
+    for axis in (ax.xaxis, ax.yaxis):
+        axis.set_major_locator(MaxNLocator(nbins=6, steps=[1, 2, 5, 10]))
+        axis.set_major_formatter(FuncFormatter(lambda v, _pos: "%.10g" % v))
     ax.set_xlabel("x (m), Osten")
     ax.set_ylabel("y (m), Norden")
     ax.grid(True, color="grey", alpha=0.3, linewidth=0.5)
     heading = title if title is not None else (grid.title or os.path.basename(grid.path))
-    if finite.size:
+    if finite.size and vmax != 0:
         jm, im = np.unravel_index(np.nanargmax(values.T), values.T.shape)
-        sub = "Maximum %s bei x = %g m, y = %g m" % (
-            "%.3g" % vmax, grid.x[im], grid.y[jm])
-        ax.set_title(sub, fontsize=9)
+        ax.set_title("Maximum %.3g bei x = %.10g m, y = %.10g m" % (vmax, grid.x[im], grid.y[jm]),
+                     fontsize=9)
+    elif finite.size:
+        ax.set_title("Alle Werte 0", fontsize=9)
     fig.suptitle(heading, fontsize=13)
     return fig, {"X": X, "Y": Y, "Z": Z, "levels": levels, "ax": ax, "colorbar": cbar,
                  "kind": kind, "lines": lines}
