@@ -1,0 +1,89 @@
+// libFuzzer target for the command-file reader: the input bytes become a
+// command file that PrmRead reads section by section until it ends, fails or
+// reaches *ENDE; the table and the reader start afresh for every input.
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "msg/msg.h"
+#include "prm/prm.h"
+
+namespace {
+
+// A file in memory where the system has one, in /tmp otherwise.
+std::string TempPath() {
+  for (const char* dir : {"/dev/shm", "/tmp"}) {
+    std::string path = std::string(dir) + "/prm_read_fuzz.XXXXXX";
+    int fd = mkstemp(path.data());
+    if (fd >= 0) {
+      close(fd);
+      return path;
+    }
+  }
+  std::abort();
+}
+
+struct TempFile {
+  std::string path = TempPath();
+  ~TempFile() { unlink(path.c_str()); }
+};
+
+// Inputs that ask for many repetitions or a huge line buffer only cost time
+// and memory without reaching new code; they are skipped.
+bool Expensive(const uint8_t* data, size_t size) {
+  std::string text(reinterpret_cast<const char*>(data), size);
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    bool loop = line.size() >= 5 && line[0] == '*' &&
+                std::tolower(static_cast<unsigned char>(line[1])) == 'l' &&
+                std::tolower(static_cast<unsigned char>(line[2])) == 'o' &&
+                std::tolower(static_cast<unsigned char>(line[3])) == 'o' &&
+                std::tolower(static_cast<unsigned char>(line[4])) == 'p';
+    bool label = line.size() >= 2 && line[0] == '-' && line[1] == ':';
+    if (!loop && !label) continue;
+    const char* s = line.c_str();
+    for (size_t i = 0; i < line.size(); i++)
+      if (std::strtol(s + i, nullptr, 10) > (loop ? 20 : 100000)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const TempFile temp;
+  const std::string& path = temp.path;
+  static std::FILE* sink = std::fopen("/dev/null", "w");
+  if (Expensive(data, size)) return 0;
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) std::abort();
+  if (size) std::fwrite(data, 1, size, f);
+  std::fclose(f);
+
+  MsgErr = 0;
+  MsgQuiet = 1;
+  MsgVerbose = 1;
+  MsgEcho = 1;
+  MsgLog = sink;  // messages are formatted, but not kept
+  char section[200], argument[200];
+  int n = PrmRead(path.c_str(), section, argument);
+  for (int calls = 0; n > 0 && std::strcmp(section, "*e") != 0 && calls < 10000; calls++) {
+    // Raise the buffer as the driver does after the dimension section.
+    if (section[1] == 'd' && PrmBufLen < 4000) PrmBufLen = 4000;
+    n = PrmRead("", section, argument);
+  }
+  PrmRead(nullptr, nullptr, nullptr);
+  PrmReadReset();
+  PrmClear();
+  MsgLog = nullptr;
+  return 0;
+}
