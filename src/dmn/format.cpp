@@ -31,12 +31,14 @@ void CopyCut(char* dst, const char* src, size_t n, size_t cap) {
 }
 
 // Number of entries the string asks for: each "%" counts 1, or n for "%[n".
+// A negative n counts 1, so that the analysis reaches it and reports it
+// instead of a smaller total silently hiding the fields that follow.
 long long CountEntries(const char* format) {
   long long count = 0;
   for (const char* p = std::strchr(format, '%'); p; p = std::strchr(p + 1, '%')) {
     int n = 1;
-    if (p[1] == '[' && std::sscanf(p + 2, "%d", &n) != 1) n = 1;
-    count += p[1] == '[' ? n : 1;
+    if (p[1] == '[' && (std::sscanf(p + 2, "%d", &n) != 1 || n < 0)) n = 1;
+    count += n;
   }
   return count;
 }

@@ -189,8 +189,8 @@ int DmnRead(const char* name, TxtStr* usrhdr, TxtStr* syshdr, AryDesc* pa) {
     if (!line.empty() && line[0] == '*') break;
     (IsStructureLine(line) ? sys : usr) += line + "\n";
   }
-  TxtCat(usrhdr, usr.c_str());
-  TxtCat(syshdr, sys.c_str());
+  if (!usr.empty()) TxtCat(usrhdr, usr.c_str());
+  if (!sys.empty()) TxtCat(syshdr, sys.c_str());
 
   const char* h = sys.c_str();
   int size = 0;
@@ -254,8 +254,11 @@ int DmnRead(const char* name, TxtStr* usrhdr, TxtStr* syshdr, AryDesc* pa) {
     int elmsz = size;
     if (AnaForm(decoded.data(), &elmsz) < 0)
       return READ_FAIL("9", "invalid format specification %s! (%s)\n", decoded.data());
-    // Fields of width 0 are not in text data: the writer leaves them out.
-    fields = dmn::Fields(true);
+    // Fields with the explicit width 0 (such as "%0f") are not in text data:
+    // the writer leaves them out. A field without a width text (such as
+    // those of the default "%[n]f") is read.
+    for (const Field& f : dmn::Fields(false))
+      if (f.format->width != 0 || std::strcmp(f.format->oform, f.format->iform) == 0) fields.push_back(f);
   }
 
   int64_t elements = 1;

@@ -199,7 +199,17 @@ int DmnWrite(const char* name, const char* header, AryDesc* pa) {
   bool allPrinted = printed.size() == all.size();
   if (!allPrinted) {
     std::string shown;
-    for (const Field& f : printed) shown += std::string(f.format->name) + f.format->oform;
+    // A field's factor stays with it, or the file would read back unscaled.
+    for (const Field& f : printed) {
+      shown += f.format->name;
+      if (f.format->fact != 1.0f) {
+        char factor[48];
+        std::snprintf(factor, sizeof factor, "%%(*%.9g)", static_cast<double>(f.format->fact));
+        shown += factor + std::string(f.format->oform + 1);
+      } else {
+        shown += f.format->oform;
+      }
+    }
     DmnSetValue(&hdr, "form", shown.c_str());
   }
   bool binary = mode.empty() || mode == "binary";
