@@ -33,26 +33,27 @@ struct TempFile {
   ~TempFile() { unlink(path.c_str()); }
 };
 
-// Inputs that ask for many repetitions or a huge line buffer only cost time
-// and memory without reaching new code; they are skipped.
+// Inputs that ask for many repetitions, a huge line buffer or huge vectors
+// (a dimension of a billion makes PrmInit fill gigabytes, as it should) only
+// cost time and memory without reaching new code; they are skipped.
 bool Expensive(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   size_t pos = 0;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
     if (end == std::string::npos) end = text.size();
     std::string line = text.substr(pos, end - pos);
     pos = end + 1;
-    bool loop = line.size() >= 5 && line[0] == '*' &&
-                std::tolower(static_cast<unsigned char>(line[1])) == 'l' &&
-                std::tolower(static_cast<unsigned char>(line[2])) == 'o' &&
-                std::tolower(static_cast<unsigned char>(line[3])) == 'o' &&
-                std::tolower(static_cast<unsigned char>(line[4])) == 'p';
-    bool label = line.size() >= 2 && line[0] == '-' && line[1] == ':';
-    if (!loop && !label) continue;
+    long limit = 0;
+    if (line.rfind("*loop", 0) == 0) limit = 20;
+    if (line.rfind("-:", 0) == 0) limit = 100000;
+    for (const char* dim : {"nz", "mi", "nl", "nm", "nw", "mp"})
+      if (line.find(dim) != std::string::npos) limit = 100000;
+    if (!limit) continue;
     const char* s = line.c_str();
     for (size_t i = 0; i < line.size(); i++)
-      if (std::strtol(s + i, nullptr, 10) > (loop ? 20 : 100000)) return true;
+      if (std::strtol(s + i, nullptr, 10) > limit) return true;
   }
   return false;
 }

@@ -267,7 +267,6 @@ int PrmRead(const char* name, char* section, char* argument) {
     TrimEnd(line);
     if (Current->line == 1 && line[0] == '-' && line[1] == ':') {
       if (ReadLabel(line + 2) < 0) return -1;
-      line = Buf;
       continue;
     }
     if (line[0] == '*' && section[0]) {
