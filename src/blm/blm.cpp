@@ -125,9 +125,9 @@ int BlmProfile() {
   }
 
   // Similarity profiles.
-  const double ua = std::max(prm::ua, 0.5f);  // m/s
+  const double ua = std::max(prm::ua, 0.5f);                                  // m/s
   const float ha = (prm::ha > 0) ? prm::ha : static_cast<float>(kDefaultHa);  // m
-  double us = prm::us;                                                         // m/s
+  double us = prm::us;                                                        // m/s
   if (us <= 0) {
     const float f = BlmUx(ha, z0, prm::lm);
     // A very stable L (z0/L of order 1) can make the wind profile useless at
@@ -139,7 +139,7 @@ int BlmProfile() {
     if (MsgVerbose >= 2) MsgOut("calculated u* = %1.3f\n", us);
   }
   const double el = (prm::lm == 0) ? kNeutralL : prm::lm;  // m
-  double hm = prm::hm;                                      // m
+  double hm = prm::hm;                                     // m
   if (hm <= 0) {
     if (el > 0) {
       hm = 0.3 * us / kCoriolis;
@@ -177,8 +177,8 @@ int BlmPrintProfile() {
   std::FILE* f = MsgLog;
   if (!f) return 0;
   // Never read past the vectors, even if nz was changed after they were allocated.
-  const int nz = std::min({prm::nz, prm::zk.count - 1, prm::ux.count - 1, prm::kz.count - 1,
-                           prm::ww.count - 1});
+  const int nz = std::min(
+      {prm::nz, prm::zk.count - 1, prm::ux.count - 1, prm::kz.count - 1, prm::ww.count - 1});
   std::fprintf(f, "\nVertikal-Profile Meteorologie\n");
   std::fprintf(f, "       Z      Ux      Kz      Sw\n");
   for (int i = 0; i <= nz; i++)

@@ -6,9 +6,8 @@
 // state of its own.
 #pragma once
 
-// Module identification shown in the banner.
+// Module name in the origin tags of the messages.
 inline constexpr char BlmModule[] = "QORblm";
-inline constexpr char BlmVersion[] = "1.2.a";
 
 // Computes zk (from dz when no grid is given), ux, kz, ww, vv and lv for the
 // current parameters. A profile carrying the "set" mark (given in the command

@@ -59,7 +59,8 @@ int SlvTri(int n, float* l, float* b, float* u, float* d, float* x) {
     d[i] -= m * d[i - 1];
   }
   if (b[n] == 0)
-    return MSG_FAIL(MsgTag(DffModule, "SlvTri", "2"), "*** zero diagonal element (i=%d)! (%s)\n", n);
+    return MSG_FAIL(MsgTag(DffModule, "SlvTri", "2"), "*** zero diagonal element (i=%d)! (%s)\n",
+                    n);
   x[n] = -d[n] / b[n];
   for (int i = n - 1; i >= 1; i--) x[i] = -(u[i] * x[i + 1] + d[i]) / b[i];
   return 0;
@@ -117,7 +118,7 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
   auto tag = [](const char* site) { return MsgTag(DffModule, "DffPlume", site); };
 
   // Horizontal fluctuations of the total plume (sv) and of the core plume (sc).
-  const float sv = prm::vv;                              // m/s
+  const float sv = prm::vv;                               // m/s
   const float w0 = (prm::sw > 0) ? prm::sw : prm::ww[0];  // m/s
   const float sc = IsSet("mf") ? sv / std::sqrt(1 + prm::mf * prm::mf) : std::min(w0 / 1.3f, sv);
 
@@ -185,8 +186,10 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
       break;
     }
   float wUp = 0;
-  if (kp > 1) wUp = 2 * (prm::zp - (zk[kp - 2] + zk[kp - 1]) / 2) / (zk[kp] - zk[kp - 2]);
-  else kp = 1;
+  if (kp > 1)
+    wUp = 2 * (prm::zp - (zk[kp - 2] + zk[kp - 1]) / 2) / (zk[kp] - zk[kp - 2]);
+  else
+    kp = 1;
   const float wLo = 1 - wUp;
   const int kpLo = std::max(kp - 1, 1);
   auto receptor = [&](const float* c) { return wLo * c[kpLo] + wUp * c[kp]; };
@@ -202,8 +205,8 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
       const float f = (hi - lo) / cqe;
       const float u = 0.5f * (ux[i - 1] + ux[i]);
       if (!(u > 0))
-        return MSG_FAIL(tag("9"), "*** wind speed not positive in source cell %d (u=%g)! (%s)\n",
-                        i, u);
+        return MSG_FAIL(tag("9"), "*** wind speed not positive in source cell %d (u=%g)! (%s)\n", i,
+                        u);
       c[i] = f / ((zk[i] - zk[i - 1]) * u);
       sumF += f;
       sumFu += static_cast<double>(f) * u;

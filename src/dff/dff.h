@@ -4,9 +4,8 @@
 // integrates the horizontal widths of the total and of the core plume.
 #pragma once
 
-// Module identification shown in the banner.
+// Module name in the origin tags of the messages.
 inline constexpr char DffModule[] = "QORdff";
-inline constexpr char DffVersion[] = "1.4.a";
 
 // Solves l[i]*x[i-1] + b[i]*x[i] + u[i]*x[i+1] + d[i] = 0 for i = 1..n
 // (element 0 of every array is unused; l[1] and u[n] are ignored) by

@@ -11,7 +11,8 @@
 int CalcPlume() {
   auto tag = [](const char* site) { return MsgTag("ZIRidev", "CalcPlume", site); };
   // The table and the concentration at a receptor divide by li.
-  if (!(prm::li > 0)) return MSG_FAIL(tag("2"), "*** invalid interval length li (%g)! (%s)\n", prm::li);
+  if (!(prm::li > 0))
+    return MSG_FAIL(tag("2"), "*** invalid interval length li (%g)! (%s)\n", prm::li);
   const int ni = prm::ni;
   const int count = std::min({prm::cx.count, prm::cg.count, prm::cp.count, prm::ca.count,
                               prm::sy.count, prm::sd.count, prm::ci.count});
@@ -31,13 +32,15 @@ int PrintPlume() {
   const int ni = prm::ni;
   const int step = (prm::nd > 0) ? prm::nd + 1 : 1;  // a negative nd would never advance
   std::fprintf(f, "\nWerte der Fahnenfunktionen\n");
-  std::fprintf(f, "\nAbstand      Cy(z=0)     Cy(z=zp)      Cy(z=h)       Sy       Sd     Cm(z=zp)    Fluß\n");
+  std::fprintf(
+      f,
+      "\nAbstand      Cy(z=0)     Cy(z=zp)      Cy(z=h)       Sy       Sd     Cm(z=zp)    Fluß\n");
   for (int n = 0; n <= ni && n < prm::cx.count; n += step) {
     const float sy = prm::sy[n];
     // Concentration under the plume axis at the receptor height for the source strength eq.
     const float cm = (sy > 0) ? prm::eq * prm::cp[n] * 0.3989423f / sy : 0.0f;
-    std::fprintf(f, "%7.0f %12.4e %12.4e %12.4e %8.1f %8.1f %12.4e %7.4f\n", prm::cx[n],
-                 prm::cg[n], prm::cp[n], prm::ca[n], sy, prm::sd[n], cm, prm::ci[n]);
+    std::fprintf(f, "%7.0f %12.4e %12.4e %12.4e %8.1f %8.1f %12.4e %7.4f\n", prm::cx[n], prm::cg[n],
+                 prm::cp[n], prm::ca[n], sy, prm::sd[n], cm, prm::ci[n]);
   }
   std::fprintf(f, "\n");
   return 0;

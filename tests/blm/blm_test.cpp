@@ -65,16 +65,16 @@ TEST_F(Blm, WindProfileIsContinuousAtTheJoins) {
 }
 
 TEST_F(Blm, DiffusionAndSigmaWInEveryBranch) {
-  ExpectRel(8.054886166274029, BlmKz(10, 0.5f, -50, 1100));  // unstable
-  ExpectRel(0.4 * 10 * std::exp(-1.8 * 0.01), BlmKz(10, 0.5f, 0, 1000));       // neutral: kk z e
-  ExpectRel(2.624871546892852, BlmKz(10, 0.5f, 100, 500));   // stable
-  ExpectRel(0.4 * 10 / (1 + 4.7 * 0.1), BlmKz(10, 0.5f, 100, 0));  // no mixing height
+  ExpectRel(8.054886166274029, BlmKz(10, 0.5f, -50, 1100));               // unstable
+  ExpectRel(0.4 * 10 * std::exp(-1.8 * 0.01), BlmKz(10, 0.5f, 0, 1000));  // neutral: kk z e
+  ExpectRel(2.624871546892852, BlmKz(10, 0.5f, 100, 500));                // stable
+  ExpectRel(0.4 * 10 / (1 + 4.7 * 0.1), BlmKz(10, 0.5f, 100, 0));         // no mixing height
   // Above the mixing height only the exponential damping remains.
   ExpectRel(0.4 * 1200 * std::exp(-1.8 * 1.2), BlmKz(1200, 0.5f, -50, 1000));
   EXPECT_EQ(BlmKz(0, 0.5f, -50, 1000), 0.0f);
 
   ExpectRel(1.3 * std::exp(-0.6 * 0.02), BlmSw(10, 0.5f, 100, 500));  // stable
-  ExpectRel(1.451683509492762, BlmSw(10, 0.5f, -50, 1100));          // unstable
+  ExpectRel(1.451683509492762, BlmSw(10, 0.5f, -50, 1100));           // unstable
   ExpectRel(1.3 * std::exp(-0.6 * 0.01), BlmSw(10, 0.5f, 0, 1000));   // neutral
   EXPECT_EQ(BlmSw(0, 0.5f, -50, 1000), 1.3f);
   EXPECT_EQ(BlmSw(-5, 0.5f, 100, 1000), 1.3f);
@@ -171,7 +171,7 @@ TEST_F(Blm, MixingHeightRules) {
   prm::us = 0.35f;
   ASSERT_EQ(BlmProfile(), 0);
   ExpectRel(0.1 * 0.17 * 1050, prm::lv);  // neutral: 0.3 u*/f
-  prm::lm = 100;  // stable with u*/f = 3500 > L: 0.3 sqrt(u* L/f)
+  prm::lm = 100;                          // stable with u*/f = 3500 > L: 0.3 sqrt(u* L/f)
   ASSERT_EQ(BlmProfile(), 0);
   ExpectRel(0.1 * 0.17 * 0.3 * std::sqrt(0.35 * 100 / 1e-4), prm::lv, 1e-5);
   prm::lm = -50;  // sqrt(1.5/0.5)*(-50) = -86.6 >= -200

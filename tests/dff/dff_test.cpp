@@ -26,8 +26,8 @@ void MarkSet(const char* name, bool set = true) {
 // A plume table of its own for each run.
 struct Table {
   std::vector<float> cx, cg, cp, ca, sy, sd, ci;
-  explicit Table(int ni, float li) : cx(ni + 1), cg(ni + 1), cp(ni + 1), ca(ni + 1), sy(ni + 1),
-                                     sd(ni + 1), ci(ni + 1) {
+  explicit Table(int ni, float li)
+      : cx(ni + 1), cg(ni + 1), cp(ni + 1), ca(ni + 1), sy(ni + 1), sd(ni + 1), ci(ni + 1) {
     for (int n = 0; n <= ni; n++) cx[n] = n * li;
   }
   explicit Table(std::vector<float> grid) : Table(static_cast<int>(grid.size()) - 1, 0) {
@@ -35,8 +35,8 @@ struct Table {
   }
   int ni() const { return static_cast<int>(cx.size()) - 1; }
   int Run(float hq, float cq = 0) {
-    return DffPlume(cx.data(), cg.data(), cp.data(), ca.data(), sy.data(), sd.data(), ci.data(),
-                    hq, cq, ni());
+    return DffPlume(cx.data(), cg.data(), cp.data(), ca.data(), sy.data(), sd.data(), ci.data(), hq,
+                    cq, ni());
   }
 };
 
@@ -138,7 +138,8 @@ TEST(SlvTri, AgreesWithADenseSolve) {
   std::vector<float> x(n + 1, -99);
   ASSERT_EQ(SlvTri(n, l.data(), b.data(), u.data(), d.data(), x.data()), 0);
   // The system is moderately conditioned; float elimination keeps 1e-5.
-  for (int i = 1; i <= n; i++) EXPECT_NEAR(x[i], expected[i - 1], 1e-5 * (1 + std::fabs(expected[i - 1]))) << i;
+  for (int i = 1; i <= n; i++)
+    EXPECT_NEAR(x[i], expected[i - 1], 1e-5 * (1 + std::fabs(expected[i - 1]))) << i;
   EXPECT_EQ(x[0], -99.0f);
   EXPECT_EQ(SlvTri(0, l.data(), b.data(), u.data(), d.data(), x.data()), 0);
   EXPECT_EQ(MsgErr, 0);
@@ -414,8 +415,8 @@ TEST_F(Dff, ConcentrationListing) {
                 t.cg[0], t.ca[0], t.ci[0], 0.0, 3.0);
   expected += line;
   for (int n : {2, 4}) {
-    std::snprintf(line, sizeof line, " %6.0f: %10.3e %10.3e | %10.3e : %5.1f  %6.2f\n",
-                  10.0 * n, t.cg[n], t.ca[n], t.ci[n], 10.0 * n / 3, 3.0);
+    std::snprintf(line, sizeof line, " %6.0f: %10.3e %10.3e | %10.3e : %5.1f  %6.2f\n", 10.0 * n,
+                  t.cg[n], t.ca[n], t.ci[n], 10.0 * n / 3, 3.0);
     expected += line;
   }
   EXPECT_EQ(text, expected);
@@ -434,7 +435,7 @@ TEST_F(Dff, ConcentrationListing) {
 
 TEST_F(Dff, SingularSystemsAndWindlessSourceCellsAreErrors) {
   Parameters(20, 5);
-  ConstantProfile(3, 0);  // no diffusion
+  ConstantProfile(3, 0);                          // no diffusion
   for (int i = 10; i <= 20; i++) prm::ux[i] = 0;  // cells 11.. neither store nor exchange
   {
     zt::LogCapture log;

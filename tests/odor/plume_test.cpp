@@ -110,7 +110,8 @@ TEST_F(Plume, ListingThinsWithNd) {
   }
   // The first line: widths and Cm zero, the whole flux.
   char first[200];
-  std::snprintf(first, sizeof first, "      0   0.0000e+00   0.0000e+00 %12.4e      0.0      0.0   0.0000e+00  1.0000\n",
+  std::snprintf(first, sizeof first,
+                "      0   0.0000e+00   0.0000e+00 %12.4e      0.0      0.0   0.0000e+00  1.0000\n",
                 prm::ca[0]);
   EXPECT_EQ(Row(0), first);
   // Cm = eq cp / (sqrt(2 pi) sy) under the plume axis.
