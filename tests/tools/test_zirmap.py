@@ -173,14 +173,19 @@ class BadInputTest(unittest.TestCase):
             "binform": (['form\t"%6.2lf"'] + GRID_KEYS + shape, None, r"format of 8 bytes does not match element size 4"),
         }
         with tempfile.TemporaryDirectory() as tmp:
-            for name, (lines, data, message) in cases.items():
+            for name, (lines, data, _) in cases.items():
+                write_dmna(os.path.join(tmp, name + ".dmna"), lines, data)
+                if data is None:
+                    with open(os.path.join(tmp, name + ".dmnb"), "wb") as fh:
+                        fh.write(struct.pack("<3f", 1, 2, 3))
+            # One run for all: each file gets its own line, in order.
+            r = self.check_fails([name + ".dmna" for name in cases], r"\(zirmap\)", cwd=tmp)
+            messages = r.stderr.splitlines()
+            self.assertEqual(len(messages), len(cases), r.stderr)
+            for (name, (_, _, message)), line in zip(cases.items(), messages):
                 with self.subTest(case=name):
-                    write_dmna(os.path.join(tmp, name + ".dmna"), lines, data)
-                    if data is None:
-                        with open(os.path.join(tmp, name + ".dmnb"), "wb") as fh:
-                            fh.write(struct.pack("<3f", 1, 2, 3))
-                    self.check_fails([name + ".dmna"], r"^\*\*\* .*" + message + r".*! \(zirmap\)\n$", cwd=tmp)
-                    self.assertFalse(os.path.exists(os.path.join(tmp, name + ".png")))
+                    self.assertRegex(line, r"^\*\*\* .*" + message + r".*! \(zirmap\)$")
+            self.assertEqual([n for n in os.listdir(tmp) if n.endswith(".png")], [])
 
     def test_missing_files(self):
         with tempfile.TemporaryDirectory() as tmp:

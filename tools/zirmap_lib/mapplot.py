@@ -175,7 +175,8 @@ def build_map(grid, levels=None, source=None, area=None, points=None, title=None
     ax.set_xlabel("x (m), Osten")
     ax.set_ylabel("y (m), Norden")
     ax.grid(True, color="grey", alpha=0.3, linewidth=0.5)
-    heading = title if title is not None else (grid.title or os.path.basename(grid.path))
+    stem = os.path.splitext(os.path.basename(grid.path))[0]
+    heading = title if title is not None else (grid.title or stem)
     if finite.size and vmax != 0:
         jm, im = np.unravel_index(np.nanargmax(values.T), values.T.shape)
         ax.set_title("Maximum %.3g bei x = %.10g m, y = %.10g m" % (vmax, grid.x[im], grid.y[jm]),
