@@ -15,3 +15,13 @@ cp examples/demo/odrcmd.txt out/demo/
 
 echo
 echo "Demo results in out/demo/: odrlog.txt (protocol), cnc.dmna, fro.dmna, frh.dmna, r90.dmna"
+
+# Maps of the four result grids (needs python3-numpy and python3-matplotlib).
+if /usr/bin/python3 -c 'import numpy, matplotlib' 2>/dev/null; then
+  tools/zirmap out/demo/cnc.dmna out/demo/fro.dmna out/demo/frh.dmna out/demo/r90.dmna \
+      --area -20,-10,40,20,0 --points "130,75;260,150;433,250;-260,-150" \
+      --title "Demo: livestock building" --asc out/demo
+  echo "Maps in out/demo/: cnc.png fro.png frh.png r90.png (ESRI ASCII grids: *.asc)"
+else
+  echo "No maps: install python3-numpy python3-matplotlib (bash scripts/setup.sh does)"
+fi
