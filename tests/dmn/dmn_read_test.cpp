@@ -119,6 +119,35 @@ TEST_F(DmnReadTest, PartialSequenceReadsTheSelectedRegion) {
   }
 }
 
+TEST_F(DmnReadTest, SequenceFixingEveryIndexWritesOneElement) {
+  Create(&src_, 2);
+  Fill();
+  for (const char* mode : {"mode text\n", ""}) {
+    SCOPED_TRACE(mode);
+    WriteAndRead("one", std::string(mode) + "sequ\tj=1,i=0\n");
+    ASSERT_EQ(dst_.ttlsz, 4);
+    EXPECT_EQ(dst_.bound[0].lower, 0);
+    EXPECT_EQ(dst_.bound[1].upper, 1);
+    EXPECT_EQ(*static_cast<float*>(dst_.data), *static_cast<float*>(AryPtr(&src_, 0, 1)));
+    AryFree(&dst_);
+  }
+}
+
+TEST_F(DmnReadTest, ViewIsWrittenElementByElement) {
+  // A view owns no storage block (ttlsz 0): binary data must still hold
+  // every element, in the view's own index order.
+  Create(&src_, 2);
+  Fill();
+  AryDesc view{};
+  ASSERT_EQ(AryDefAry(&src_, &view, nullptr, "j-,i=1..0/-3"), 2);
+  ASSERT_EQ(DmnWrite(Path("v").c_str(), "", &view), 1);
+  ASSERT_EQ(DmnRead(Path("v").c_str(), nullptr, nullptr, &dst_), 1);
+  ExpectSameShape(view, dst_);
+  for (int a = 0; a <= 2; a++)
+    for (int b = -3; b <= -2; b++)
+      EXPECT_EQ(*static_cast<float*>(AryPtr(&dst_, a, b)), *static_cast<float*>(AryPtr(&view, a, b)));
+}
+
 TEST_F(DmnReadTest, MixedFieldsAndWidthZeroRoundTrip) {
   // Element: char, short, int, float, double; the int is not printed.
   ASSERT_EQ(AryCreate(&src_, 19, 2, -1, 0, 1, 2), 0);
