@@ -1,6 +1,8 @@
 // Concentration at a receptor: a Gaussian plume in the horizontal whose
 // vertical structure and downwind growth come from the plume table; an
 // area source is split into cells, each a point source at its centre.
+#include <algorithm>
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -69,6 +71,13 @@ int CalcCon(int m, float x, float y, float d, float* conc, float* frac) {
     Vq = Vq + (Dav + Dbv) * 0.5f;
   }
   const float q = prm::eq * kInvSqrt2Pi / (na * nb);
+  // Downwind distances within the rounding error of the coordinates count
+  // as 0: a receptor on a cell centre comes out a fraction of a millimetre
+  // downwind of it, where the interpolated width is (almost) 0 and the
+  // plume formula would give 0/0 or a spike of any size.
+  const float tiny = 4 * FLT_EPSILON *
+                     (std::fabs(x) + std::fabs(y) + std::fabs(prm::xq) + std::fabs(prm::yq) +
+                      std::max(prm::aq, 0.0f) + std::max(prm::bq, 0.0f));
   const float eta = (m > 0 ? 1.0f : -1.0f) * prm::em[std::abs(m)];
 
   float sum = 0;
@@ -76,7 +85,7 @@ int CalcCon(int m, float x, float y, float d, float* conc, float* frac) {
   for (int ia = 0; ia < na; ia++) {
     for (int ib = 0; ib < nb; ib++) {
       const float xs = U - (ia * Dau + Uq + ib * Dbu);  // downwind distance of the cell (m)
-      if (xs <= 0) continue;
+      if (xs <= tiny) continue;
       if (xs > ni * li)
         return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "2"), "*** plume table range exceeded! (%s)\n");
       int k = static_cast<int>(xs / li + 1);
@@ -87,9 +96,7 @@ int CalcCon(int m, float x, float y, float d, float* conc, float* frac) {
       const float Sd = (nm != 0) ? t * sd[k - 1] + u * sd[k] : Sy;
       // The core plume is never narrower than three tenths of the total plume.
       const float sc = (Sd >= 0.3 * Sy) ? Sd : static_cast<float>(0.3 * Sy);
-      // A receptor on a cell centre is a rounding error downwind of it: the
-      // interpolated width is 0 there, and the cell adds nothing.
-      if (!(sc > 0)) continue;
+      if (!(sc > 0)) continue;  // no width, no crosswind Gaussian
       const float sm = (Sy > sc) ? std::sqrt(Sy * Sy - sc * sc) : 0.0f;
       const float dv = V - (ia * Dav + Vq + ib * Dbv) - sm * eta;
       const float e = dv * dv / (sc * 2 * sc);

@@ -1,5 +1,6 @@
 // Concentration at a receptor: directions, source cells, table range, the
 // core and meander widths, and the zero width on a cell centre.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -135,10 +136,12 @@ TEST_F(CalcConTest, NarrowCoreIsWidenedAndMeanderShiftsIt) {
   EXPECT_NEAR(Con(0, 100, 0, 0), kInvSqrt2Pi / sy, kInvSqrt2Pi / sy * 1e-6);
 }
 
-TEST_F(CalcConTest, ReceptorOnCellCentreContributesNothingInsteadOfNaN) {
+TEST_F(CalcConTest, ReceptorOnCellCentreGivesNeitherNaNNorSpike) {
   // Grid nodes inside the footprint of a 10 m x 10 m source lie on cell
   // centres; after rounding they are a fraction of a millimetre downwind,
-  // where the interpolated width is 0.
+  // where the interpolated width is 0 (0/0) or almost 0 (a spike). The
+  // cell itself must add nothing, so the value stays of the size found a
+  // few decimetres away.
   for (int nm : {0, 9}) {
     Reinit([=] { prm::nm = nm; });
     LinearTable();
@@ -147,15 +150,21 @@ TEST_F(CalcConTest, ReceptorOnCellCentreContributesNothingInsteadOfNaN) {
     prm::xq = 3;
     prm::yq = -7;
     int nonFinite = 0;
+    float onCentre = 0, beside = 0;  // largest values on and off the cell centres
     for (int ia = 0; ia < 10; ia++)
       for (int ib = 0; ib < 10; ib++)
         for (int s = 0; s < 180; s++) {
           const float x = 3.5f + ia, y = -6.5f + ib;
           const float d = 270 - ((s % 5 - 2) * 2.0f + (s / 5) * 10.0f + 10);
-          for (int m = -nm; m <= nm; m++)
-            if (!std::isfinite(Con(m, x, y, d))) nonFinite++;
+          for (int m = -nm; m <= nm; m++) {
+            const float c = Con(m, x, y, d);
+            if (!std::isfinite(c)) nonFinite++;
+            onCentre = std::max(onCentre, c);
+            beside = std::max(beside, Con(m, x + 0.3f, y + 0.2f, d));
+          }
         }
     EXPECT_EQ(nonFinite, 0) << "nm=" << nm;
+    EXPECT_LT(onCentre, 10 * beside) << "nm=" << nm;
     EXPECT_EQ(MsgErr, 0);
   }
 }
