@@ -114,6 +114,23 @@ TEST_F(OutputTest, ValuesAreDividedByTheDurationAndHeadersFollowTheParameters) {
             "dims\t2\nsize\t4\nlowb\t0\t0\nhghb\t1\t0\n*\n\t  1.50\t  3.00\n\n***\n");
 }
 
+TEST_F(OutputTest, LabelLinesStopBeforeTheReadersLineLimit) {
+  Grid(400, 2, 12345.5f, 0, 0);  // 401 labels of up to 11 characters: too many
+  SumDur = 1;
+  EXPECT_EQ(Write("cnc"), 0);
+  const std::string text = File("cnc.dmna");
+  const size_t from = text.find("ilbl"), to = text.find('\n', from);
+  const std::string line = text.substr(from, to - from);
+  EXPECT_LT(line.size(), 3998u);
+  EXPECT_GT(line.size(), 3998u - 12);  // only what does not fit is dropped
+  // Whole labels, in order, from the first one on.
+  std::string full = "ilbl";
+  for (int i = 0; i <= 400 && full.size() < line.size(); i++)
+    full += std::string("\t") + FormatCoord(i * 12345.5f);
+  EXPECT_EQ(line, full);
+  EXPECT_EQ(text.substr(to + 1, 21), "jlbl\t0\t12345.5\t24691\n");
+}
+
 TEST_F(OutputTest, NothingIsWrittenWithoutValuesOrGrid) {
   zt::LogCapture log;
   MsgVerbose = 1;
