@@ -28,11 +28,6 @@ std::string TempPath() {
   std::abort();
 }
 
-struct TempFile {
-  std::string path = TempPath();
-  ~TempFile() { unlink(path.c_str()); }
-};
-
 // Inputs that ask for many repetitions, a huge line buffer or huge vectors
 // (a dimension of a billion makes PrmInit fill gigabytes, as it should) only
 // cost time and memory without reaching new code; they are skipped.
@@ -61,8 +56,9 @@ bool Expensive(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const TempFile temp;
-  const std::string& path = temp.path;
+  // The name is reserved once; the file lives only during a run, because
+  // libFuzzer may end the process without running destructors.
+  static const std::string path = TempPath();
   static std::FILE* sink = std::fopen("/dev/null", "w");
   if (Expensive(data, size)) return 0;
   std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -86,5 +82,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PrmReadReset();
   PrmClear();
   MsgLog = nullptr;
+  unlink(path.c_str());
   return 0;
 }
