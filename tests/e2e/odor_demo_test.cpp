@@ -44,7 +44,10 @@ Grid ReadGrid(const std::string& text) {
 
 std::string Labels(int first, int step, int n) {
   std::string s;
-  for (int k = 0; k < n; k++) s += "\t" + std::to_string(first + k * step);
+  for (int k = 0; k < n; k++) {
+    s += '\t';
+    s += std::to_string(first + k * step);
+  }
   return s;
 }
 
