@@ -110,7 +110,8 @@ int PrmPrint(std::FILE* f, const char* selection) {
     }
   }
   std::free(buf);
-  if (std::ferror(f))
+  // Flush so that a write error of the buffered tail is seen here too.
+  if (std::fflush(f) != 0 || std::ferror(f))
     return MSG_FAIL(MsgTag(kModule, "PrmPrint", "3"), "*** can't write parameter table! (%s)\n");
   return 0;
 }
