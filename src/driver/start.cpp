@@ -7,6 +7,7 @@
 
 #include "driver/driver.h"
 #include "msg/msg.h"
+#include "odor/odor.h"
 
 const char ModName[] = "ZIRidev";
 const char ModVersion[] = "1.4.d";
@@ -29,6 +30,14 @@ int OptionLevel(const char* rest) {
   unsigned int v = 1;
   if (*rest && std::sscanf(rest, "%x", &v) != 1) v = 1;
   return static_cast<int>(v);
+}
+
+// Reads the decimal number of threads that follows -t; anything else, or a
+// number below 1, leaves the default (the machine's hardware threads).
+int OptionThreads(const char* rest) {
+  int n = 0;
+  if (std::sscanf(rest, "%d", &n) != 1 || n < 1) n = 0;
+  return n;
 }
 
 }  // namespace
@@ -80,6 +89,7 @@ int Main(int argc, char* argv[]) {
       case 'i': CmdName = a + 2; break;
       case 'l': LogName = a + 2; break;
       case 'q': MsgQuiet = OptionLevel(a + 2); break;
+      case 't': CalcThreads = OptionThreads(a + 2); break;
       case 'v': MsgVerbose = OptionLevel(a + 2); break;
       default: std::printf("unknown option %s\n", a); break;
     }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "msg/msg.h"
+#include "odor/core.h"
 #include "odor/odor.h"
 #include "prm/params.h"
 
@@ -29,6 +30,54 @@ int CellCount(float a, float lq) {
 
 }  // namespace
 
+void WindFrame(float d, float* s, float* co) {
+  const float a = d * kPi / 180;
+  *s = std::sin(a);
+  *co = std::cos(a);
+}
+
+int CheckSource() {
+  if (!(prm::aq > 0 || prm::bq > 0)) return 0;
+  if (!(prm::lq > 0))
+    return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "3"),
+                    "*** invalid cell size lq=%g of the area source! (%s)\n", prm::lq);
+  if (prm::aq < 0 || prm::bq < 0)
+    return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "4"),
+                    "*** invalid size aq=%g, bq=%g of the area source! (%s)\n", prm::aq, prm::bq);
+  const int na = CellCount(prm::aq, prm::lq);
+  const int nb = CellCount(prm::bq, prm::lq);
+  if (na < 0 || nb < 0 || static_cast<long long>(na) * nb > INT_MAX)
+    return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "5"),
+                    "*** too many cells of the area source (aq=%g, bq=%g, lq=%g)! (%s)\n", prm::aq,
+                    prm::bq, prm::lq);
+  return 0;
+}
+
+void SourceFrame(float d, float s, float co, SourceCells* c) {
+  *c = SourceCells{};
+  c->Uq = prm::xq * co + prm::yq * s;
+  c->Vq = prm::yq * co - prm::xq * s;
+  if (prm::aq > 0 || prm::bq > 0) {
+    c->na = CellCount(prm::aq, prm::lq);
+    c->nb = CellCount(prm::bq, prm::lq);
+    const float b = (prm::rq - d) * kPi / 180;  // direction of side aq in the wind frame
+    const float da = prm::aq / c->na, db = prm::bq / c->nb;
+    c->Dau = da * std::cos(b);
+    c->Dav = da * std::sin(b);
+    c->Dbu = -db * std::sin(b);
+    c->Dbv = db * std::cos(b);
+    c->Uq = c->Uq + (c->Dau + c->Dbu) * 0.5f;
+    c->Vq = c->Vq + (c->Dav + c->Dbv) * 0.5f;
+  }
+  c->q = prm::eq * kInvSqrt2Pi / (c->na * c->nb);
+}
+
+float NearSourceLimit(float x, float y) {
+  return 4 * FLT_EPSILON *
+         (std::fabs(x) + std::fabs(y) + std::fabs(prm::xq) + std::fabs(prm::yq) +
+          std::max(prm::aq, 0.0f) + std::max(prm::bq, 0.0f));
+}
+
 int CalcCon(int m, float x, float y, float d, float* conc, float* frac) {
   const float* sy = prm::sy.f();
   const float* sd = prm::sd.f();
@@ -38,56 +87,26 @@ int CalcCon(int m, float x, float y, float d, float* conc, float* frac) {
   const float am = prm::am;
   const int nm = prm::nm;
 
+  if (CheckSource() < 0) return -1;
   // Rotate into the wind frame: u downwind, v crosswind (to the left).
-  const float a = d * kPi / 180;
-  const float s = std::sin(a), co = std::cos(a);
+  float s, co;
+  WindFrame(d, &s, &co);
   const float U = x * co + y * s;
   const float V = y * co - x * s;
-  float Uq = prm::xq * co + prm::yq * s;
-  float Vq = prm::yq * co - prm::xq * s;
-
-  int na = 1, nb = 1;
-  float Dau = 0, Dav = 0, Dbu = 0, Dbv = 0;  // cell steps along aq and bq in the wind frame (m)
-  if (prm::aq > 0 || prm::bq > 0) {
-    if (!(prm::lq > 0))
-      return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "3"),
-                      "*** invalid cell size lq=%g of the area source! (%s)\n", prm::lq);
-    if (prm::aq < 0 || prm::bq < 0)
-      return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "4"),
-                      "*** invalid size aq=%g, bq=%g of the area source! (%s)\n", prm::aq, prm::bq);
-    na = CellCount(prm::aq, prm::lq);
-    nb = CellCount(prm::bq, prm::lq);
-    if (na < 0 || nb < 0 || static_cast<long long>(na) * nb > INT_MAX)
-      return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "5"),
-                      "*** too many cells of the area source (aq=%g, bq=%g, lq=%g)! (%s)\n",
-                      prm::aq, prm::bq, prm::lq);
-    const float b = (prm::rq - d) * kPi / 180;
-    const float da = prm::aq / na, db = prm::bq / nb;
-    Dau = da * std::cos(b);
-    Dav = da * std::sin(b);
-    Dbu = -db * std::sin(b);
-    Dbv = db * std::cos(b);
-    Uq = Uq + (Dau + Dbu) * 0.5f;
-    Vq = Vq + (Dav + Dbv) * 0.5f;
-  }
-  const float q = prm::eq * kInvSqrt2Pi / (na * nb);
-  // Downwind distances within the rounding error of the coordinates count
-  // as 0: a receptor on a cell centre comes out a fraction of a millimetre
-  // downwind of it, where the interpolated width is (almost) 0 and the
-  // plume formula would give 0/0 or a spike of any size.
-  const float tiny = 4 * FLT_EPSILON *
-                     (std::fabs(x) + std::fabs(y) + std::fabs(prm::xq) + std::fabs(prm::yq) +
-                      std::max(prm::aq, 0.0f) + std::max(prm::bq, 0.0f));
+  SourceCells c;
+  SourceFrame(d, s, co, &c);
+  const float tiny = NearSourceLimit(x, y);
   const float eta = (m > 0 ? 1.0f : -1.0f) * prm::em[std::abs(m)];
 
   float sum = 0;
   bool contributed = false;
-  for (int ia = 0; ia < na; ia++) {
-    for (int ib = 0; ib < nb; ib++) {
-      const float xs = U - (ia * Dau + Uq + ib * Dbu);  // downwind distance of the cell (m)
+  for (int ia = 0; ia < c.na; ia++) {
+    for (int ib = 0; ib < c.nb; ib++) {
+      const float xs = U - (ia * c.Dau + c.Uq + ib * c.Dbu);  // downwind distance of the cell (m)
       if (xs <= tiny) continue;
       if (xs > ni * li)
-        return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "2"), "*** plume table range exceeded! (%s)\n");
+        return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "2"),
+                        "*** plume table range exceeded! (%s)\n");
       int k = static_cast<int>(xs / li + 1);
       if (k > ni) k = ni;
       const float t = (k * li - xs) / li;  // weight of entry k-1
@@ -98,10 +117,10 @@ int CalcCon(int m, float x, float y, float d, float* conc, float* frac) {
       const float sc = (Sd >= 0.3 * Sy) ? Sd : static_cast<float>(0.3 * Sy);
       if (!(sc > 0)) continue;  // no width, no crosswind Gaussian
       const float sm = (Sy > sc) ? std::sqrt(Sy * Sy - sc * sc) : 0.0f;
-      const float dv = V - (ia * Dav + Vq + ib * Dbv) - sm * eta;
+      const float dv = V - (ia * c.Dav + c.Vq + ib * c.Dbv) - sm * eta;
       const float e = dv * dv / (sc * 2 * sc);
       if (e > am) continue;
-      sum = sum + std::exp(-e) * q / sc * (t * cp[k - 1] + u * cp[k]);
+      sum = sum + std::exp(-e) * c.q / sc * (t * cp[k - 1] + u * cp[k]);
       contributed = true;
     }
   }

@@ -4,17 +4,27 @@
 // weighed with the log-normal distribution of perception thresholds around
 // gs, gives the odor probability. CalcValues adds the values of one
 // dispersion situation, weighted with the sector durations, into the
-// accumulators.
+// accumulators; the receptors are shared among threads, each receptor's
+// sums formed in the order of a single thread, so the results do not
+// depend on the number of threads.
 #include <algorithm>
+#include <atomic>
 #include <cassert>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "msg/msg.h"
-#include "mth/mth.h"
+#include "odor/core.h"
 #include "odor/odor.h"
 #include "odor/receptors.h"
 #include "prm/params.h"
+
+int CalcThreads = 0;
 
 namespace {
 
@@ -31,8 +41,7 @@ int CheckParameters() {
   for (const auto& p : positive)
     if (!(p.value > 0))
       return MSG_FAIL(tag(), "*** parameter %s=%g must be positive! (%s)\n", p.name, p.value);
-  if (prm::nu <= 0)
-    return MSG_FAIL(tag(), "*** parameter nu=%d must be positive! (%s)\n", prm::nu);
+  if (prm::nu <= 0) return MSG_FAIL(tag(), "*** parameter nu=%d must be positive! (%s)\n", prm::nu);
   // Every width of the table beyond x = 0 must be positive: a zero width
   // (for example with lv = 0) leaves the crosswind Gaussian undefined.
   for (int n = 1; n <= prm::ni; n++) {
@@ -43,6 +52,127 @@ int CheckParameters() {
                       n * prm::li, sy, sd, cp, prm::lv);
   }
   return 0;
+}
+
+// One wind direction of the situation: the sub-sector of a sector with a
+// positive duration.
+struct Direction {
+  float d;  // mathematical angle of the direction into which the wind blows (degrees)
+  float w;  // duration of the sub-sector (h)
+};
+
+// Receptors handed to a thread at a time: enough to spread the rotation of
+// the source cells over many receptors, few enough to share the work evenly.
+constexpr int kChunk = 32;
+
+// What the threads of one CalcValues share. Only the atomics and, for
+// receptors of its own chunks, sums and lastHl are written by a thread.
+struct Shared {
+  const OdorCore* core;
+  const std::vector<Direction>* dirs;
+  float* sums;                       // per receptor: cnc, fro, frh, c90 accumulators
+  float* lastHl;                     // hl after the last receptor's last direction
+  int receptors;                     // grid nodes, then receptor points
+  int nodes;                         // grid nodes
+  std::atomic<int> next{0};          // next chunk
+  std::atomic<int> failed{INT_MAX};  // first failing receptor found so far
+};
+
+// The first failure a thread met: the receptor and the direction.
+struct Failure {
+  int receptor = INT_MAX;
+  int dir = 0;
+};
+
+// Position of receptor r (m): grid node (i, j) with r = i ny + j, then the
+// receptor points.
+void Position(const Shared& sh, int r, float* x, float* y) {
+  if (r < sh.nodes) {
+    const int i = r / prm::ny, j = r % prm::ny;
+    *x = i * prm::dr + prm::xr;
+    *y = j * prm::dr + prm::yr;
+  } else {
+    *x = prm::xp[r - sh.nodes];
+    *y = prm::yp[r - sh.nodes];
+  }
+}
+
+// Takes chunks of receptors until none is left (or all lie beyond a
+// failure). Within a chunk the directions are the outer loop, so the cells
+// are rotated once per direction for all its receptors; each receptor's
+// sums still grow direction by direction, as in a single thread. A receptor
+// stops at its first failure and keeps the sums it had.
+void Work(Shared& sh, CoreWork& work, Failure& fail) {
+  const OdorCore& core = *sh.core;
+  const std::vector<Direction>& dirs = *sh.dirs;
+  const float ga = prm::ga;
+  float x[kChunk], y[kChunk], acc[kChunk][4];
+  bool alive[kChunk];
+  for (;;) {
+    const long long first = static_cast<long long>(sh.next.fetch_add(1)) * kChunk;
+    if (first >= sh.receptors || first > sh.failed.load(std::memory_order_relaxed)) break;
+    const int r0 = static_cast<int>(first);
+    const int n = std::min(kChunk, sh.receptors - r0);
+    for (int i = 0; i < n; i++) {
+      Position(sh, r0 + i, &x[i], &y[i]);
+      for (int a = 0; a < 4; a++) acc[i][a] = sh.sums[4 * (r0 + i) + a];
+      alive[i] = true;
+    }
+    for (int j = 0; j < static_cast<int>(dirs.size()); j++) {
+      CoreDirection(core, dirs[j].d, &work);
+      const float w = dirs[j].w;
+      for (int i = 0; i < n; i++) {
+        if (!alive[i]) continue;
+        float cm, c90, p;
+        if (CoreOdor(core, &work, x[i], y[i], &cm, &c90, &p) < 0) {
+          alive[i] = false;
+          if (r0 + i < fail.receptor) fail = {r0 + i, j};
+          int known = sh.failed.load();
+          while (r0 + i < known && !sh.failed.compare_exchange_weak(known, r0 + i)) {
+          }
+          continue;
+        }
+        acc[i][0] += w * cm;
+        acc[i][1] += w * p;
+        if (p > ga) acc[i][2] += w;
+        acc[i][3] += w * c90;
+      }
+    }
+    for (int i = 0; i < n; i++)
+      for (int a = 0; a < 4; a++) sh.sums[4 * (r0 + i) + a] = acc[i][a];
+    if (r0 + n == sh.receptors && alive[n - 1])
+      std::copy(work.hl.begin(), work.hl.end(), sh.lastHl);
+  }
+}
+
+// Reports a failure of the concentration at a receptor as the
+// straightforward calls report it.
+int FailOdor() {
+  return MSG_FAIL(MsgTag(kModule, "CalcOdor", "1"), "*** can't calculate concentration! (%s)\n");
+}
+int FailValues() {
+  return MSG_FAIL(MsgTag(kModule, "CalcValues", "1"), "*** can't get odor values! (%s)\n");
+}
+int FailRange() {
+  return MSG_FAIL(MsgTag(kModule, "CalcCon", "2"), "*** plume table range exceeded! (%s)\n");
+}
+
+// The accumulators of receptor r: grid node (i, j) with r = i ny + j, then
+// the receptor points.
+void Accumulators(int r, int nodes, float* a[4]) {
+  if (r < nodes) {
+    const int i = r / prm::ny, j = r % prm::ny;
+    a[0] = static_cast<float*>(AryPtrX(&GrdCnc, i, j));
+    a[1] = static_cast<float*>(AryPtrX(&GrdFro, i, j));
+    a[2] = static_cast<float*>(AryPtrX(&GrdFrh, i, j));
+    a[3] = static_cast<float*>(AryPtrX(&GrdC90, i, j));
+  } else {
+    const int n = r - nodes;
+    a[0] = &PntCnc[n];
+    a[1] = &PntFro[n];
+    a[2] = &PntFrh[n];
+    a[3] = &PntC90[n];
+  }
 }
 
 }  // namespace
@@ -61,43 +191,22 @@ float Percentile90(const float* hl) {
 }
 
 int CalcOdor(float x, float y, float d, float* cm, float* c90, float* p) {
-  const int nl = prm::nl;
-  const int nm = prm::nm;
-  const float pd = prm::pd;
-  const float* cl = prm::cl.f();
-  const float* od = prm::od.f();
   float* hl = prm::hl.f();
-  const float G = static_cast<float>(MthGamma(1 + 1.0 / pd));
-  const float lam = std::log(prm::am);  // exp(z) beyond am: exp(-exp(z)) is 0
-
-  for (int k = 0; k <= nl; k++) hl[k] = 0;
-  float mean = 0;
-  for (int m = -nm; m <= nm; m++) {
-    const float w = prm::wm[std::abs(m)];
-    float conc = 0, frac = 0;
-    int r = CalcCon(m, x, y, d, &conc, &frac);
-    if (MsgErr < 0)
-      return MSG_FAIL(MsgTag(kModule, "CalcOdor", "1"), "*** can't calculate concentration! (%s)\n");
-    mean = mean + w * conc;
-    if (r >= 1) {
-      if (frac < 0.4f) frac = 0.4f;
-      // Weibull scale whose distribution has the mean conc/frac.
-      const float s = conc / (G * frac);
-      for (int k = 0; k <= nl; k++) {
-        const float z = pd * std::log(cl[k] / s);
-        const float P = (z < lam) ? frac * std::exp(-std::exp(z)) : 0.0f;
-        hl[k] = hl[k] + w * P;
-      }
-    }
+  for (int k = 0; k <= prm::nl; k++) hl[k] = 0;
+  if (prm::nm >= 0 && (CheckSource() < 0 || MsgErr < 0)) return FailOdor();
+  OdorCore core;
+  CoreWork work;
+  if (CoreInit(&core) < 0 || CoreWorkInit(core, &work) < 0) return -1;
+  CoreDirection(core, d, &work);
+  float vcm, vc90, vp;
+  if (CoreOdor(core, &work, x, y, &vcm, &vc90, &vp) < 0) {
+    FailRange();
+    return FailOdor();
   }
-  for (int k = 0; k <= nl; k++) hl[k] = std::min(hl[k], 1.0f);
-
-  float prob = 0;
-  for (int k = 0; k <= nl; k++) prob = prob + od[k] * hl[k];
-
-  if (cm) *cm = mean;
-  if (c90) *c90 = Percentile90(hl);
-  if (p) *p = prob;
+  std::copy(work.hl.begin(), work.hl.begin() + (prm::nl + 1), hl);
+  if (cm) *cm = vcm;
+  if (c90) *c90 = vc90;
+  if (p) *p = vp;
   return 0;
 }
 
@@ -124,54 +233,95 @@ int CalcValues() {
                     prm::gs, prm::ld);
   for (int k = 0; k <= nl; k++) od[k] /= S;
 
-  // The sector width is an integer number of degrees.
-  const float sector = static_cast<float>(360 / nw);
-  const float sub = sector / nu;
-  const float* dw = prm::dw.f();
+  assert(prm::np <= static_cast<int>(PntCnc.size()));  // the interpreter bounds np by mp
+  const int nodes = (prm::nx > 0 && prm::ny > 0) ? prm::nx * prm::ny : 0;
+  const int receptors = nodes + std::max(prm::np, 0);
 
-  bool first = true;
-  // Adds the values of one receptor; the accumulators are given per receptor.
-  auto visit = [&](float x, float y, float* cnc, float* fro, float* frh, float* c90s) -> int {
+  OdorCore core;
+  std::vector<Direction> dirs;
+  std::vector<float> sums, lastHl;
+  std::vector<CoreWork> works;
+  std::vector<Failure> fails;
+  try {
+    // The sector width is an integer number of degrees.
+    const float sector = static_cast<float>(360 / nw);
+    const float sub = sector / nu;
+    const float* dw = prm::dw.f();
     for (int s = 0; s < nw; s++) {
       const float phi = s * sector + prm::re;
       const float w = dw[s] / nu;  // duration of one sub-sector (h)
       if (w <= 0) continue;
-      for (int u = 0; u < nu; u++) {
-        // Meteorological direction (wind from) to the mathematical angle
-        // of the direction into which it blows.
-        const float d = 270 - ((u - (nu - 1) * 0.5f) * sub + phi);
-        float cm = 0, c90 = 0, p = 0;
-        CalcOdor(x, y, d, &cm, &c90, &p);
-        if (MsgErr < 0)
-          return MSG_FAIL(MsgTag(kModule, "CalcValues", "1"), "*** can't get odor values! (%s)\n");
-        *cnc += w * cm;
-        *fro += w * p;
-        if (p > prm::ga) *frh += w;
-        *c90s += w * c90;
-        if (first) SumDur += w;
-      }
+      // Meteorological direction (wind from) to the mathematical angle of
+      // the direction into which it blows.
+      for (int u = 0; u < nu; u++) dirs.push_back({270 - ((u - (nu - 1) * 0.5f) * sub + phi), w});
     }
-    first = false;
-    return 0;
-  };
+    if (receptors == 0 || dirs.empty()) return 0;
+    // The straightforward loops stop at the first receptor and direction
+    // when the source is invalid or an error is pending.
+    if (prm::nm >= 0 && (CheckSource() < 0 || MsgErr < 0)) {
+      FailOdor();
+      return FailValues();
+    }
+    if (MsgErr < 0) return FailValues();
+    if (CoreInit(&core) < 0) return -1;
+    sums.resize(4 * static_cast<size_t>(receptors));
+    lastHl.assign(core.classes, 0.0f);
+    const long long chunks = (receptors + kChunk - 1) / kChunk;
+    const unsigned hardware = std::thread::hardware_concurrency();
+    const long long wanted = (CalcThreads > 0) ? CalcThreads : std::max(hardware, 1u);
+    const int threads = static_cast<int>(std::min(wanted, chunks));
+    works.resize(threads);
+    fails.resize(threads);
+    for (CoreWork& w : works)
+      if (CoreWorkInit(core, &w) < 0) return -1;
+  } catch (const std::bad_alloc&) {
+    return MSG_FAIL(MsgTag(kModule, "CalcValues", "5"), "*** can't allocate work arrays! (%s)\n");
+  }
 
-  if (prm::nx > 0 && prm::ny > 0) {
-    for (int i = 0; i < prm::nx; i++) {
-      for (int j = 0; j < prm::ny; j++) {
-        const float x = i * prm::dr + prm::xr;
-        const float y = j * prm::dr + prm::yr;
-        auto* cnc = static_cast<float*>(AryPtrX(&GrdCnc, i, j));
-        auto* fro = static_cast<float*>(AryPtrX(&GrdFro, i, j));
-        auto* frh = static_cast<float*>(AryPtrX(&GrdFrh, i, j));
-        auto* c90 = static_cast<float*>(AryPtrX(&GrdC90, i, j));
-        if (visit(x, y, cnc, fro, frh, c90) < 0) return -1;
-      }
+  for (int r = 0; r < receptors; r++) {
+    float* a[4];
+    Accumulators(r, nodes, a);
+    for (int k = 0; k < 4; k++) sums[4 * r + k] = *a[k];
+  }
+  Shared sh;
+  sh.core = &core;
+  sh.dirs = &dirs;
+  sh.sums = sums.data();
+  sh.lastHl = lastHl.data();
+  sh.receptors = receptors;
+  sh.nodes = nodes;
+  std::vector<std::thread> pool;
+  for (size_t t = 1; t < works.size(); t++) {
+    try {
+      pool.emplace_back(Work, std::ref(sh), std::ref(works[t]), std::ref(fails[t]));
+    } catch (const std::system_error&) {
+      break;  // fewer threads share the same chunks
     }
   }
-  assert(prm::np <= static_cast<int>(PntCnc.size()));  // the interpreter bounds np by mp
-  for (int n = 0; n < prm::np; n++) {
-    if (visit(prm::xp[n], prm::yp[n], &PntCnc[n], &PntFro[n], &PntFrh[n], &PntC90[n]) < 0)
-      return -1;
+  Work(sh, works[0], fails[0]);
+  for (std::thread& t : pool) t.join();
+
+  // The first failure in receptor order ends the run, as in a single
+  // thread: the receptors before it keep their sums, it keeps those of the
+  // directions before the failing one, the later receptors none.
+  Failure first;
+  for (const Failure& f : fails)
+    if (f.receptor < first.receptor) first = f;
+  const int done = std::min(receptors, first.receptor == INT_MAX ? receptors : first.receptor + 1);
+  for (int r = 0; r < done; r++) {
+    float* a[4];
+    Accumulators(r, nodes, a);
+    for (int k = 0; k < 4; k++) *a[k] = sums[4 * r + k];
   }
+  // Durations count once, with the first receptor.
+  const int counted = (first.receptor == 0) ? first.dir : static_cast<int>(dirs.size());
+  for (int j = 0; j < counted; j++) SumDur += dirs[j].w;
+  if (first.receptor != INT_MAX) {
+    for (int k = 0; k <= nl; k++) hl[k] = 0;
+    FailRange();
+    FailOdor();
+    return FailValues();
+  }
+  std::copy(lastHl.begin(), lastHl.begin() + (nl + 1), hl);
   return 0;
 }

@@ -6,6 +6,10 @@
 
 #include "ary/ary.h"
 
+// Number of threads that share the receptors in CalcValues; 0 or less: as
+// many as the machine has hardware threads. The results do not depend on it.
+extern int CalcThreads;
+
 // Concentration at the receptor (x, y) (m) for the wind direction d (degrees
 // counter-clockwise from east, the direction into which the wind blows) and
 // the core plume m = -nm..nm of the meandering plume, from the plume table

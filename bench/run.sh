@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Benchmarks of the computing core (not tests; run on request):
+#   P  point.txt   a point source, 201 x 201 receptors, one situation
+#   A  area.txt    an area source of 800 cells, 101 x 101 receptors, one situation
+#   Y  the demo case examples/demo/odrcmd.txt
+# Builds a Release binary (portable code unless -n), runs each case and
+# prints the best wall time of the runs and the throughput in evaluations of
+# the innermost unit of work (one receptor x sub-sector x core plume x source
+# cell) per second, and the cost of one std::exp for comparison.
+#
+# Usage: bench/run.sh [-n] [-t threads] [-r runs] [-b build-dir] [-x program] [cases]
+#   -n          build for the local processor (-march=native)
+#   -t threads  passed to the program as -t<threads> (default: the program's default)
+#   -r runs     runs per case, the best counts (default 3)
+#   -b dir      build directory (default build-bench or build-bench-native)
+#   -x program  time this program instead of building one (e.g. an older build)
+#   cases       any of P A Y (default: all)
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+native=0 threads="" runs=3 build="" exe=""
+while getopts "nt:r:b:x:" opt; do
+  case $opt in
+    n) native=1 ;;
+    t) threads=$OPTARG ;;
+    r) runs=$OPTARG ;;
+    b) build=$OPTARG ;;
+    x) exe=$OPTARG ;;
+    *) sed -n '2,20p' "$0"; exit 2 ;;
+  esac
+done
+shift $((OPTIND - 1))
+cases=${*:-P A Y}
+flags=""
+[ "$native" = 1 ] && flags="-march=native"
+build=${build:-$root/build-bench$([ "$native" = 1 ] && echo -native || true)}
+
+if [ -z "$exe" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZIR_TESTS=OFF \
+    -DCMAKE_CXX_FLAGS="$flags" > /dev/null
+  ninja -C "$build" -j2 ZIRidev > /dev/null
+  exe=$build/ZIRidev
+fi
+mkdir -p "$build"
+g++ -std=c++20 -O2 -ffp-contract=off $flags "$here/expcost.cpp" -o "$build/expcost"
+
+echo "program: $exe${threads:+ -t$threads}"
+"$build/expcost"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+for c in $cases; do
+  case $c in
+    P) file=$here/point.txt ;;
+    A) file=$here/area.txt ;;
+    Y) file=$root/examples/demo/odrcmd.txt ;;
+    *) echo "unknown case $c"; exit 2 ;;
+  esac
+  units=$(awk -f "$here/units.awk" "$file")
+  best=""
+  for ((i = 0; i < runs; i++)); do
+    rm -rf "$work"/*
+    cp "$file" "$work/odrcmd.txt"
+    t0=$(date +%s.%N)
+    "$exe" "$work" -q ${threads:+-t$threads} > /dev/null
+    t1=$(date +%s.%N)
+    best=$(echo "$t0 $t1 ${best:-1e30}" | awk '{ t = $2 - $1; print (t < $3 ? t : $3) }')
+  done
+  echo "$c $best $units" | awk '{ printf "%s %9.3f s %14.0f units %12.4g units/s %8.3f ns/unit\n",
+    $1, $2, $3, $3 / $2, 1e9 * $2 / $3 }'
+done

@@ -1,0 +1,342 @@
+// Computing core of the odor assessment: odor values at one receptor for
+// one wind direction, vectorised over the core plumes and over the classes
+// of the concentration scale (see core.h for what it changes against the
+// straightforward loops and why the results agree).
+#include "odor/core.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <experimental/simd>
+#include <limits>
+#include <new>
+#include <type_traits>
+
+#include "msg/msg.h"
+#include "mth/mth.h"
+#include "odor/odor.h"
+#include "prm/params.h"
+
+namespace {
+
+namespace stdx = std::experimental;
+using Vf = stdx::native_simd<float>;
+using Vi = stdx::rebind_simd_t<std::int32_t, Vf>;
+constexpr int kW = static_cast<int>(Vf::size());
+static_assert(sizeof(Vf) == sizeof(Vi) && std::is_trivially_copyable_v<Vf> &&
+              std::is_trivially_copyable_v<Vi>);
+
+// The reach tests skip only what is out of reach by this factor, far more
+// than the rounding of the quantities they compare.
+constexpr float kMargin = 1.001f;
+// For z below this, exp(-exp(z)) rounds to exactly 1 (exp(z) < 2^-25).
+constexpr float kSure = -18.0f;
+
+int Padded(int n) { return (n + kW - 1) / kW * kW; }
+
+Vf Load(const float* p) { return Vf(p, stdx::element_aligned); }
+void Store(const Vf& v, float* p) { v.copy_to(p, stdx::element_aligned); }
+
+// exp(x) in single precision, lane by lane, within 3e-7 relative for
+// -87.33 <= x <= 88. Range reduction x = k ln 2 + r with |r| <= ln 2 / 2, a
+// polynomial of degree 5 for exp(r) (interpolating at Chebyshev nodes), 2^k
+// built in the exponent bits. With Clamp, x is first brought into that
+// range (below it the smallest normal float comes out instead of a
+// denormal, which costs many times a normal operation); without, the
+// caller guarantees it.
+template <bool Clamp>
+[[gnu::always_inline]] inline Vf Exp(Vf x) {
+  if constexpr (Clamp) x = stdx::min(stdx::max(x, Vf(-87.33f)), Vf(88.0f));
+  const Vf magic(12582912.0f);  // 1.5 2^23: adding it rounds to an integer
+  Vf kf = x * Vf(1.44269504f) + magic;
+  const Vi ki = std::bit_cast<Vi>(kf) - Vi(std::bit_cast<std::int32_t>(12582912.0f));
+  kf = kf - magic;
+  Vf r = x - kf * Vf(0.693359375f);  // ln 2 in two parts, the first exact in kf
+  r = r - kf * Vf(-2.12194440e-4f);
+  Vf p(8.3631733432e-3f);
+  p = p * r + Vf(4.1875645518e-2f);
+  p = p * r + Vf(1.6666577756e-1f);
+  p = p * r + Vf(4.9999371171e-1f);
+  p = p * r + Vf(1.0f);
+  p = p * r + Vf(1.0f);
+  return p * std::bit_cast<Vf>((ki + Vi(127)) << 23);
+}
+
+// Concentrations of the core plumes in B vector blocks from lane l on,
+// summed over the n cells that reach the receptor (crosswind distance dv0,
+// meander amplitude sm, 2 sc^2 den and factor f of each). Several blocks at
+// once keep independent chains of the exponential in flight.
+template <int B, bool Clamp>
+void CorePlumes(const OdorCore& core, const float* dv0, const float* sm, const float* den,
+                const float* f, int n, int l, float* conc) {
+  const Vf am(core.am);
+  Vf eta[B], sum[B];
+  for (int b = 0; b < B; b++) {
+    eta[b] = Load(&core.eta[l + b * kW]);
+    sum[b] = 0.0f;
+  }
+  for (int i = 0; i < n; i++) {
+    const Vf vdv0(dv0[i]), vsm(sm[i]), vden(den[i]), vf(f[i]);
+    for (int b = 0; b < B; b++) {
+      const Vf dv = vdv0 - vsm * eta[b];
+      const Vf e = dv * dv / vden;
+      const auto in = !(e > am);  // beyond am the term is negligible
+      // Lanes out of reach get exp(0): exp of a large exponent would only
+      // produce denormals, which cost many times a normal operation.
+      Vf arg(0.0f);
+      where(in, arg) = -e;
+      Vf add(0.0f);
+      where(in, add) = Exp<Clamp>(arg) * vf;
+      sum[b] += add;
+    }
+  }
+  for (int b = 0; b < B; b++) Store(sum[b], conc + l + b * kW);
+}
+
+template <bool Clamp>
+void AllCorePlumes(const OdorCore& core, const float* dv0, const float* sm, const float* den,
+                   const float* f, int n, float* conc) {
+  int l = 0;
+  for (; l + 3 * kW <= core.lanes; l += 3 * kW)
+    CorePlumes<3, Clamp>(core, dv0, sm, den, f, n, l, conc);
+  for (; l + 2 * kW <= core.lanes; l += 2 * kW)
+    CorePlumes<2, Clamp>(core, dv0, sm, den, f, n, l, conc);
+  for (; l < core.lanes; l += kW) CorePlumes<1, Clamp>(core, dv0, sm, den, f, n, l, conc);
+}
+
+int NoMemory(const char* function) {
+  return MSG_FAIL(MsgTag("ZIRidev", function, "1"), "*** can't allocate work arrays! (%s)\n");
+}
+
+}  // namespace
+
+int CoreInit(OdorCore* c) {
+  constexpr float inf = std::numeric_limits<float>::infinity();
+  try {
+    c->nm = prm::nm;
+    const int n2 = (c->nm >= 0) ? 2 * c->nm + 1 : 0;
+    c->lanes = Padded(n2);
+    c->eta.assign(c->lanes, 0.0f);
+    c->wm.assign(c->lanes, 0.0f);
+    c->emax = 0;
+    for (int l = 0; l < n2; l++) {
+      const int m = l - c->nm;
+      c->eta[l] = (m > 0 ? 1.0f : -1.0f) * prm::em[std::abs(m)];
+      c->wm[l] = prm::wm[std::abs(m)];
+      c->emax = std::max(c->emax, std::fabs(c->eta[l]));
+    }
+
+    c->nl = prm::nl;
+    c->classes = Padded(c->nl + 1);
+    c->logcl.assign(c->classes, inf);
+    c->od.assign(c->classes, 0.0f);
+    bool rising = true;
+    float step = 0;  // largest step of ln cl between classes
+    for (int k = 0; k <= c->nl; k++) {
+      c->logcl[k] = static_cast<float>(std::log(static_cast<double>(prm::cl[k])));
+      c->od[k] = prm::od[k];
+      if (!(std::isfinite(c->logcl[k]) && (k == 0 || c->logcl[k] >= c->logcl[k - 1])))
+        rising = false;
+      else if (k > 0)
+        step = std::max(step, c->logcl[k] - c->logcl[k - 1]);
+    }
+    c->pd = prm::pd;
+    c->G = static_cast<float>(MthGamma(1 + 1.0 / c->pd));
+    c->am = prm::am;
+    c->lam = std::log(prm::am);  // exp(z) beyond am: exp(-exp(z)) is 0
+    // The exponent of class k grows with k: past the first class beyond ln
+    // am every class is 0.
+    c->shortcuts = rising && c->pd > 0;
+    // Then every exponent stays within the range of the exponential: -am
+    // and above in the Gaussian; in the Weibull classes below ln am and at
+    // most one vector block below the classes where P is exactly 1.
+    c->inRange = c->shortcuts && c->am > 0 && c->am <= 87 && kSure - kW * c->pd * step > -87;
+
+    c->li = prm::li;
+    c->ni = prm::ni;
+    c->range = c->ni * c->li;
+    c->sy = prm::sy.f();
+    c->sd = prm::sd.f();
+    c->cp = prm::cp.f();
+    c->wmax.assign(c->ni + 1, 0.0f);
+    bool finite = std::isfinite(c->emax) && std::isfinite(c->am);
+    float widest = 0;
+    for (int n = 0; n <= c->ni; n++) {
+      const float a = std::fabs(c->sy[n]), b = std::fabs(c->sd[n]);
+      if (!std::isfinite(a) || !std::isfinite(b)) finite = false;
+      widest = std::max({widest, a, b});
+      c->wmax[n] = widest;
+    }
+    c->rootam = (c->am > 0) ? std::sqrt(2 * c->am) : 0.0f;
+    c->skips = finite;
+
+    c->xq = prm::xq;
+    c->yq = prm::yq;
+    c->aq = prm::aq;
+    c->bq = prm::bq;
+    c->cells = 0;
+    if (c->nm >= 0) {
+      SourceCells cells;
+      SourceFrame(0, 0, 1, &cells);
+      c->cells = cells.na * cells.nb;
+    }
+  } catch (const std::bad_alloc&) {
+    return NoMemory("CoreInit");
+  }
+  return 0;
+}
+
+int CoreWorkInit(const OdorCore& core, CoreWork* work) {
+  try {
+    work->ou.assign(core.cells, 0.0f);
+    work->ov.assign(core.cells, 0.0f);
+    work->conc.assign(core.lanes, 0.0f);
+    for (auto* v : {&work->cdv, &work->csm, &work->cden, &work->cf}) v->assign(core.cells, 0.0f);
+    work->hl.assign(core.classes, 0.0f);
+  } catch (const std::bad_alloc&) {
+    return NoMemory("CoreWorkInit");
+  }
+  return 0;
+}
+
+void CoreDirection(const OdorCore& core, float d, CoreWork* work) {
+  WindFrame(d, &work->s, &work->co);
+  if (core.nm < 0) return;
+  SourceFrame(d, work->s, work->co, &work->src);
+  const SourceCells& c = work->src;
+  float* ou = work->ou.data();
+  float* ov = work->ov.data();
+  float minOu = std::numeric_limits<float>::infinity(), minOv = minOu, maxOv = -minOu;
+  float maxAbsOv = 0;
+  int i = 0;
+  for (int ia = 0; ia < c.na; ia++) {
+    // The same sums as in CalcCon, so each offset has the same bits.
+    const float au = ia * c.Dau + c.Uq;
+    const float av = ia * c.Dav + c.Vq;
+    for (int ib = 0; ib < c.nb; ib++, i++) {
+      ou[i] = au + ib * c.Dbu;
+      ov[i] = av + ib * c.Dbv;
+      minOu = std::min(minOu, ou[i]);
+      minOv = std::min(minOv, ov[i]);
+      maxOv = std::max(maxOv, ov[i]);
+      maxAbsOv = std::max(maxAbsOv, std::fabs(ov[i]));
+    }
+  }
+  work->minOu = minOu;
+  work->minOv = minOv;
+  work->maxOv = maxOv;
+  work->maxAbsOv = maxAbsOv;
+}
+
+int CoreOdor(const OdorCore& core, CoreWork* work, float x, float y, float* cm, float* c90,
+             float* p) {
+  float* hl = work->hl.data();
+  std::fill(hl, hl + core.classes, 0.0f);
+  auto none = [&] {  // no core plume reaches the receptor
+    *cm = 0;
+    *c90 = 0;
+    *p = 0;
+    return 0;
+  };
+  if (core.nm < 0) return none();
+
+  // Rotate into the wind frame: U downwind, V crosswind (to the left).
+  const float U = x * work->co + y * work->s;
+  const float V = y * work->co - x * work->s;
+  const float tiny = NearSourceLimit(x, y);
+  const float xsmax = U - work->minOu;  // largest downwind distance of a cell (m)
+  if (xsmax <= tiny) return none();
+  if (xsmax > core.range) return -1;
+  if (core.skips) {
+    // No width within reach of the cells exceeds wmax, so no core plume is
+    // wider than that or meanders farther than emax times it.
+    int k = static_cast<int>(xsmax / core.li + 1);
+    if (k > core.ni) k = core.ni;
+    const float dist = std::max({work->minOv - V, V - work->maxOv, 0.0f});
+    const float slack = 1e-5f * (std::fabs(V) + work->maxAbsOv);
+    if (dist - slack > core.wmax[k] * (core.emax + core.rootam) * kMargin) return none();
+  }
+
+  // First the per-cell work, once for all core plumes, for the cells that
+  // reach the receptor; then the core plumes in the lanes, each lane summing
+  // over the cells in their order, as CalcCon does.
+  const float* ou = work->ou.data();
+  const float* ov = work->ov.data();
+  const float* sy = core.sy;
+  const float* sd = core.sd;
+  const float* cp = core.cp;
+  const float li = core.li;
+  const float q = work->src.q;
+  float* cdv = work->cdv.data();
+  float* csm = work->csm.data();
+  float* cden = work->cden.data();
+  float* cf = work->cf.data();
+  int n = 0;  // cells that reach
+  for (int i = 0; i < core.cells; i++) {
+    const float xs = U - ou[i];  // downwind distance of the cell (m)
+    if (xs <= tiny) continue;
+    int k = static_cast<int>(xs / li + 1);
+    if (k > core.ni) k = core.ni;
+    const float t = (k * li - xs) / li;  // weight of entry k-1
+    const float u = 1 - t;               // weight of entry k
+    const float Sy = t * sy[k - 1] + u * sy[k];
+    const float Sd = (core.nm != 0) ? t * sd[k - 1] + u * sd[k] : Sy;
+    // The core plume is never narrower than three tenths of the total plume.
+    const float sc = (Sd >= 0.3 * Sy) ? Sd : static_cast<float>(0.3 * Sy);
+    if (!(sc > 0)) continue;  // no width, no crosswind Gaussian
+    const float sm = (Sy > sc) ? std::sqrt(Sy * Sy - sc * sc) : 0.0f;
+    const float dv0 = V - ov[i];  // crosswind distance from the cell centre (m)
+    if (core.skips && std::fabs(dv0) - sm * core.emax > sc * core.rootam * kMargin) continue;
+    cdv[n] = dv0;
+    csm[n] = sm;
+    cden[n] = sc * 2 * sc;
+    cf[n] = q / sc * (t * cp[k - 1] + u * cp[k]);
+    n++;
+  }
+  float* conc = work->conc.data();
+  if (core.inRange)
+    AllCorePlumes<false>(core, cdv, csm, cden, cf, n, conc);
+  else
+    AllCorePlumes<true>(core, cdv, csm, cden, cf, n, conc);
+
+  // Weibull exceedance of each core plume that arrived, classes in lanes:
+  // P = exp(-(cl/s)^pd) = exp(-exp(z)) with z = pd (ln cl - ln s).
+  const int n2 = 2 * core.nm + 1;
+  const Vf vpd(core.pd), vlam(core.lam), vsure(kSure);
+  float mean = 0;
+  for (int l = 0; l < n2; l++) {
+    const float w = core.wm[l];
+    mean = mean + w * conc[l];
+    // A core plume that no cell reached has conc 0; one that was reached
+    // with a total of 0 has nothing to add to hl either.
+    if (conc[l] == 0) continue;
+    // Weibull scale whose distribution has the mean conc (the plume is
+    // present all the time).
+    const Vf vls(std::log(conc[l] / core.G)), vw(w);
+    for (int b = 0; b < core.classes; b += kW) {
+      const Vf z = vpd * (Load(&core.logcl[b]) - vls);
+      const auto below = z < vlam;
+      if (core.shortcuts) {
+        if (stdx::none_of(below)) break;  // so are all higher classes
+        if (stdx::all_of(z < vsure)) {    // P is exactly 1
+          Store(Load(hl + b) + vw, hl + b);
+          continue;
+        }
+      }
+      Vf zz(0.0f);
+      where(below, zz) = z;
+      Vf add(0.0f);
+      where(below, add) =
+          vw * (core.inRange ? Exp<false>(-Exp<false>(zz)) : Exp<true>(-Exp<true>(zz)));
+      Store(Load(hl + b) + add, hl + b);
+    }
+  }
+  for (int k = 0; k <= core.nl; k++) hl[k] = std::min(hl[k], 1.0f);
+  float prob = 0;
+  for (int k = 0; k <= core.nl; k++) prob = prob + core.od[k] * hl[k];
+  *cm = mean;
+  *c90 = Percentile90(hl);
+  *p = prob;
+  return 0;
+}

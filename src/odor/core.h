@@ -1,0 +1,106 @@
+// Computing core of the odor assessment: the odor values at one receptor
+// for one wind direction, with the loops arranged for speed. It computes
+// what CalcCon and the Weibull loop of CalcOdor describe, core plume by core
+// plume and cell by cell, but
+// - visits each source cell once and does its per-cell work (downwind
+//   distance, table interval, widths, meander amplitude) once for all core
+//   plumes, which sit in the lanes of a vector;
+// - rotates the cell centres into the wind frame once per direction;
+// - skips a receptor, or a cell, when even the widest core plume cannot
+//   reach it (its exponent would exceed am for every core plume);
+// - takes one logarithm per core plume and stops the class loop at the first
+//   class whose exponent reaches ln am;
+// - uses a single-precision vector exponential (within 1e-7 relative).
+// The sums over cells and core plumes are formed in the same order as the
+// straightforward loops, so results agree with them to float rounding.
+// Nothing here writes messages or global state: the functions may run in
+// several threads at once, each with its own CoreWork.
+#pragma once
+
+#include <vector>
+
+// The source cells of the current source in the frame of one wind
+// direction (m; u downwind, v crosswind to the left).
+struct SourceCells {
+  int na = 1, nb = 1;                        // cells along aq and bq
+  float Uq = 0, Vq = 0;                      // centre of the first cell
+  float Dau = 0, Dav = 0, Dbu = 0, Dbv = 0;  // cell steps along aq and bq
+  float q = 0;                               // strength factor eq/(sqrt(2 pi) na nb)
+};
+
+// Sine and cosine of the wind direction d (degrees, mathematical angle of
+// the direction into which the wind blows).
+void WindFrame(float d, float* s, float* co);
+
+// Checks the area source (lq, aq, bq, cell count). Returns 0, or -1 after
+// the message of CalcCon.
+int CheckSource();
+
+// The source cells for the direction d with sine s and cosine co; expects
+// CheckSource to have passed.
+void SourceFrame(float d, float s, float co, SourceCells* c);
+
+// Downwind distances up to this limit (m) count as 0 at the receptor (x, y):
+// a receptor on a cell centre comes out a fraction of a millimetre downwind
+// of it, where the interpolated width is (almost) 0 and the plume formula
+// would give 0/0 or a spike of any size.
+float NearSourceLimit(float x, float y);
+
+// Constants of one dispersion situation, built once before the loops from
+// the parameters, the plume table, the meander table and the concentration
+// scale. Vectors are padded to whole vector blocks.
+struct OdorCore {
+  int nm = 0;                               // core plumes for half of the plume (< 0: none)
+  int lanes = 0;                            // 2 nm + 1, padded
+  int nl = 0;                               // classes 0..nl of the concentration scale
+  int classes = 0;                          // nl + 1, padded
+  int cells = 0;                            // na nb
+  std::vector<float> eta;                   // per lane (m = lane - nm): signed meander position em
+  std::vector<float> wm;                    // per lane: weight of the core plume
+  std::vector<float> logcl;                 // ln cl[k]; +inf in the padding
+  std::vector<float> od;                    // perception density
+  std::vector<float> wmax;                  // wmax[n]: largest |sy|, |sd| of entries 0..n (m)
+  bool shortcuts = false;                   // the class loop may stop early (ln cl rising, pd > 0)
+  bool inRange = false;                     // no exponent needs clamping (shortcuts, am <= 87)
+  bool skips = false;                       // receptors and cells may be skipped (finite table)
+  float G = 0;                              // Gamma(1 + 1/pd)
+  float lam = 0;                            // ln am
+  float pd = 0, am = 0, li = 0, range = 0;  // range = ni li (m)
+  int ni = 0;
+  float emax = 0;    // largest |em|
+  float rootam = 0;  // sqrt(2 am): reach of a core plume in core widths
+  float xq = 0, yq = 0, aq = 0, bq = 0;
+  const float* sy = nullptr;
+  const float* sd = nullptr;
+  const float* cp = nullptr;
+};
+
+// Work storage of one thread.
+struct CoreWork {
+  SourceCells src;
+  float s = 0, co = 0;        // sine and cosine of the current direction
+  std::vector<float> ou, ov;  // cell centres of the current direction (m)
+  float minOu = 0, minOv = 0, maxOv = 0, maxAbsOv = 0;
+  std::vector<float> cdv, csm, cden, cf;  // per reaching cell: crosswind distance (m),
+                                          // meander amplitude (m), 2 sc^2 (m2), factor
+  std::vector<float> conc;                // per lane: concentration of the core plume
+  std::vector<float> hl;                  // exceedance distribution, classes 0..nl
+};
+
+// Builds the constants from the parameters (od as CalcValues computed it).
+// Returns 0, or -1 after an error message (no memory).
+int CoreInit(OdorCore* core);
+
+// Sizes the work storage for core. Returns 0, or -1 after an error message.
+int CoreWorkInit(const OdorCore& core, CoreWork* work);
+
+// Rotates the source cells into the frame of the direction d (as CalcCon).
+void CoreDirection(const OdorCore& core, float d, CoreWork* work);
+
+// Odor values at the receptor (x, y) (m) for the direction of the last
+// CoreDirection: mean concentration cm, 90th percentile c90 and odor
+// probability p; the exceedance distribution is left in work->hl. Returns
+// 0, or -1 when a source cell lies beyond the plume table (outputs not
+// written, hl zero).
+int CoreOdor(const OdorCore& core, CoreWork* work, float x, float y, float* cm, float* c90,
+             float* p);

@@ -1,0 +1,108 @@
+// The number of threads (-t) changes nothing the program writes: the same
+// result files byte for byte, the same log apart from the echoed command
+// line, the same messages and exit code after a failure.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support.h"
+
+namespace {
+
+// An area source turned against the grid, receptor points, two situations
+// and all four result grids: enough receptors for many chunks per thread.
+const char kCase[] =
+    "*DIMENSIONIERUNG\n"
+    "mp 3\n"
+    "mi 120\n"
+    "*GITTER\n"
+    "nx 23\n"
+    "ny 19\n"
+    "dr 20\n"
+    "xr -220\n"
+    "yr -180\n"
+    "*AUFPUNKTE\n"
+    "xp 30 -75 140\n"
+    "yp 10 60 -95\n"
+    "*QUELLE\n"
+    "xq -15\n"
+    "yq -8\n"
+    "aq 30\n"
+    "bq 16\n"
+    "lq 4\n"
+    "rq 20\n"
+    "hq 0\n"
+    "cq 5\n"
+    "li 5\n"
+    "eq 2000\n"
+    "*PARAMETER run\n"
+    "ua 2.5\n"
+    "lm -40\n"
+    "*PARAMETER run\n"
+    "ua 4.0\n"
+    "lm 0\n"
+    "dw 3 0 1 2 5 8 1 0 0 2 4 1 1 1 6 9 12 3 2 2 1 0 4 4 6 2 1 1 3 3 2 1 0 0 2 1\n"
+    "*LISTE pnt\n"
+    "*SPEICHERN cnc fro frh r90\n"
+    "*ENDE\n";
+
+struct Outcome {
+  zt::RunResult result;
+  std::vector<std::string> files;  // cnc, fro, frh, r90
+  std::string log;                 // without the echoed arguments
+};
+
+Outcome RunWith(const std::string& commands, const std::string& threads) {
+  zt::TempDir dir;
+  zt::WriteFile(dir / "odrcmd.txt", commands);
+  Outcome run;
+  run.result = zt::RunProgram({".", threads}, dir.path());
+  for (const char* name : {"cnc", "fro", "frh", "r90"})
+    run.files.push_back(zt::ReadFile(dir / (std::string(name) + ".dmna")));
+  std::string log = zt::MaskTimes(zt::ReadFile(dir / "odrlog.txt"));
+  size_t at = 0;
+  while ((at = log.find("\n>" + threads + "\n")) != std::string::npos)
+    log.erase(at + 1, threads.size() + 2);
+  run.log = log;
+  return run;
+}
+
+TEST(Threads, ResultFilesAreTheSameBytesForOneTwoAndThreeThreads) {
+  const Outcome one = RunWith(kCase, "-t1");
+  ASSERT_EQ(one.result.exitCode, 0) << one.result.out;
+  for (const std::string& f : one.files) ASSERT_GT(f.size(), 1000u);
+  EXPECT_NE(one.log.find("Aufpunkt"), std::string::npos) << one.log;
+  for (const char* threads : {"-t2", "-t3"}) {
+    const Outcome other = RunWith(kCase, threads);
+    EXPECT_EQ(other.result.exitCode, 0) << threads;
+    for (size_t i = 0; i < one.files.size(); i++)
+      EXPECT_TRUE(other.files[i] == one.files[i]) << threads << " file " << i;
+    EXPECT_EQ(other.log, one.log) << threads;
+    EXPECT_EQ(zt::MaskTimes(other.result.out), zt::MaskTimes(one.result.out)) << threads;
+  }
+}
+
+TEST(Threads, FailureIsReportedOnceWhateverTheThreadCount) {
+  // The table reaches 100 m; the grid reaches 600 m.
+  std::string commands(kCase);
+  commands.replace(commands.find("li 5\n"), 5, "li 1\nni 100\n");
+  const Outcome one = RunWith(commands, "-t1");
+  EXPECT_EQ(one.result.exitCode, 7);
+  const std::string chain =
+      "*** plume table range exceeded! (ZIRidev.CalcCon.2)\n"
+      "*** can't calculate concentration! (ZIRidev.CalcOdor.1)\n"
+      "*** can't get odor values! (ZIRidev.CalcValues.1)\n"
+      "*** error in calculation of odor frequency! /(ZIRidev.Main.7)\n";
+  ASSERT_NE(one.log.find(chain), std::string::npos) << one.log;
+  EXPECT_EQ(one.log.find(chain), one.log.rfind(chain));
+  for (const char* threads : {"-t2", "-t3"}) {
+    const Outcome other = RunWith(commands, threads);
+    EXPECT_EQ(other.result.exitCode, 7) << threads;
+    EXPECT_EQ(other.log, one.log) << threads;
+    EXPECT_EQ(zt::MaskTimes(other.result.out), zt::MaskTimes(one.result.out)) << threads;
+    for (const std::string& f : other.files) EXPECT_EQ(f, "") << threads;
+  }
+}
+
+}  // namespace
