@@ -23,6 +23,7 @@ namespace {
 namespace stdx = std::experimental;
 using Vf = stdx::native_simd<float>;
 using Vi = stdx::rebind_simd_t<std::int32_t, Vf>;
+using Vd = stdx::rebind_simd_t<double, Vf>;
 constexpr int kW = static_cast<int>(Vf::size());
 static_assert(sizeof(Vf) == sizeof(Vi) && std::is_trivially_copyable_v<Vf> &&
               std::is_trivially_copyable_v<Vi>);
@@ -50,7 +51,8 @@ template <bool Clamp>
   if constexpr (Clamp) x = stdx::min(stdx::max(x, Vf(-87.33f)), Vf(88.0f));
   const Vf magic(12582912.0f);  // 1.5 2^23: adding it rounds to an integer
   Vf kf = x * Vf(1.44269504f) + magic;
-  const Vi ki = std::bit_cast<Vi>(kf) - Vi(std::bit_cast<std::int32_t>(12582912.0f));
+  // k + 127, the biased exponent of 2^k, from the low bits of kf
+  const Vi ki = std::bit_cast<Vi>(kf) - Vi(std::bit_cast<std::int32_t>(12582912.0f) - 127);
   kf = kf - magic;
   Vf r = x - kf * Vf(0.693359375f);  // ln 2 in two parts, the first exact in kf
   r = r - kf * Vf(-2.12194440e-4f);
@@ -60,17 +62,17 @@ template <bool Clamp>
   p = p * r + Vf(4.9999371171e-1f);
   p = p * r + Vf(1.0f);
   p = p * r + Vf(1.0f);
-  return p * std::bit_cast<Vf>((ki + Vi(127)) << 23);
+  return p * std::bit_cast<Vf>(ki << 23);
 }
 
 // Concentrations of the core plumes in B vector blocks from lane l on,
 // summed over the n cells that reach the receptor (crosswind distance dv0,
-// meander amplitude sm, 2 sc^2 den and factor f of each). Several blocks at
-// once keep independent chains of the exponential in flight.
+// meander amplitude sm, -2 sc^2 den and factor f of each). Several blocks
+// at once keep independent chains of the exponential in flight.
 template <int B, bool Clamp>
 void CorePlumes(const OdorCore& core, const float* dv0, const float* sm, const float* den,
                 const float* f, int n, int l, float* conc) {
-  const Vf am(core.am);
+  const Vf minusAm(-core.am);
   Vf eta[B], sum[B];
   for (int b = 0; b < B; b++) {
     eta[b] = Load(&core.eta[l + b * kW]);
@@ -80,12 +82,12 @@ void CorePlumes(const OdorCore& core, const float* dv0, const float* sm, const f
     const Vf vdv0(dv0[i]), vsm(sm[i]), vden(den[i]), vf(f[i]);
     for (int b = 0; b < B; b++) {
       const Vf dv = vdv0 - vsm * eta[b];
-      const Vf e = dv * dv / vden;
-      const auto in = !(e > am);  // beyond am the term is negligible
+      const Vf minusE = dv * dv / vden;     // exactly -e of CalcCon
+      const auto in = !(minusE < minusAm);  // beyond am the term is negligible
       // Lanes out of reach get exp(0): exp of a large exponent would only
       // produce denormals, which cost many times a normal operation.
       Vf arg(0.0f);
-      where(in, arg) = -e;
+      where(in, arg) = minusE;
       Vf add(0.0f);
       where(in, add) = Exp<Clamp>(arg) * vf;
       sum[b] += add;
@@ -152,6 +154,11 @@ int CoreInit(OdorCore* c) {
     // and above in the Gaussian; in the Weibull classes below ln am and at
     // most one vector block below the classes where P is exactly 1.
     c->inRange = c->shortcuts && c->am > 0 && c->am <= 87 && kSure - kW * c->pd * step > -87;
+    // z of class 0 is at least ln am when conc/G <= cl[0] am^(-1/pd); a
+    // thousandth below, the rounding of z cannot matter.
+    c->faint = 0;
+    if (c->shortcuts && c->am > 0 && c->nl >= 0)
+      c->faint = static_cast<float>(0.999 * c->G * prm::cl[0] * std::pow(c->am, -1.0 / c->pd));
 
     c->li = prm::li;
     c->ni = prm::ni;
@@ -189,8 +196,9 @@ int CoreInit(OdorCore* c) {
 
 int CoreWorkInit(const OdorCore& core, CoreWork* work) {
   try {
-    work->ou.assign(core.cells, 0.0f);
-    work->ov.assign(core.cells, 0.0f);
+    // Padded to whole blocks with cells that are never downwind.
+    work->ou.assign(Padded(core.cells), std::numeric_limits<float>::infinity());
+    work->ov.assign(Padded(core.cells), 0.0f);
     work->conc.assign(core.lanes, 0.0f);
     for (auto* v : {&work->cdv, &work->csm, &work->cden, &work->cf}) v->assign(core.cells, 0.0f);
     work->hl.assign(core.classes, 0.0f);
@@ -272,27 +280,52 @@ int CoreOdor(const OdorCore& core, CoreWork* work, float x, float y, float* cm, 
   float* csm = work->csm.data();
   float* cden = work->cden.data();
   float* cf = work->cf.data();
+  // The cells go through in vector blocks too; every lane does what
+  // CalcCon does for its cell, operation for operation, so the widths and
+  // distances have the same bits. The table is read lane by lane.
   int n = 0;  // cells that reach
-  for (int i = 0; i < core.cells; i++) {
-    const float xs = U - ou[i];  // downwind distance of the cell (m)
-    if (xs <= tiny) continue;
-    int k = static_cast<int>(xs / li + 1);
-    if (k > core.ni) k = core.ni;
-    const float t = (k * li - xs) / li;  // weight of entry k-1
-    const float u = 1 - t;               // weight of entry k
-    const float Sy = t * sy[k - 1] + u * sy[k];
-    const float Sd = (core.nm != 0) ? t * sd[k - 1] + u * sd[k] : Sy;
-    // The core plume is never narrower than three tenths of the total plume.
-    const float sc = (Sd >= 0.3 * Sy) ? Sd : static_cast<float>(0.3 * Sy);
-    if (!(sc > 0)) continue;  // no width, no crosswind Gaussian
-    const float sm = (Sy > sc) ? std::sqrt(Sy * Sy - sc * sc) : 0.0f;
-    const float dv0 = V - ov[i];  // crosswind distance from the cell centre (m)
-    if (core.skips && std::fabs(dv0) - sm * core.emax > sc * core.rootam * kMargin) continue;
-    cdv[n] = dv0;
-    csm[n] = sm;
-    cden[n] = sc * 2 * sc;
-    cf[n] = q / sc * (t * cp[k - 1] + u * cp[k]);
-    n++;
+  const Vf vU(U), vV(V), vtiny(tiny), vli(li), vq(q), one(1.0f);
+  const Vf vreach(core.rootam * kMargin), vemax(core.emax);
+  const Vi ione(1), vni(core.ni);
+  for (int i0 = 0; i0 < core.cells; i0 += kW) {
+    const Vf xs = vU - Load(ou + i0);  // downwind distance of the cell (m)
+    const auto downwind = xs > vtiny;
+    if (stdx::none_of(downwind)) continue;
+    Vi k = stdx::static_simd_cast<Vi>(xs / vli + one);
+    where(k > vni, k) = vni;
+    where(k < ione, k) = ione;  // only lanes that are not downwind
+    const Vf t = (stdx::static_simd_cast<Vf>(k) * vli - xs) / vli;  // weight of entry k-1
+    const Vf u = one - t;                                           // weight of entry k
+    const Vf Sy =
+        t * Vf([&](auto j) { return sy[k[j] - 1]; }) + u * Vf([&](auto j) { return sy[k[j]]; });
+    const Vf Sd = (core.nm != 0) ? t * Vf([&](auto j) { return sd[k[j] - 1]; }) +
+                                       u * Vf([&](auto j) { return sd[k[j]]; })
+                                 : Sy;
+    // The core plume is never narrower than three tenths of the total plume
+    // (compared in double precision).
+    Vd scd = 0.3 * stdx::static_simd_cast<Vd>(Sy);
+    const Vd Sdd = stdx::static_simd_cast<Vd>(Sd);
+    where(Sdd >= scd, scd) = Sdd;
+    const Vf sc = stdx::static_simd_cast<Vf>(scd);
+    auto reach = downwind && sc > 0;  // no width, no crosswind Gaussian
+    if (stdx::none_of(reach)) continue;
+    Vf sm(0.0f);
+    where(Sy > sc, sm) = stdx::sqrt(Sy * Sy - sc * sc);
+    const Vf dv0 = vV - Load(ov + i0);  // crosswind distance from the cell centre (m)
+    if (core.skips) reach = reach && !(stdx::abs(dv0) - sm * vemax > sc * vreach);
+    if (stdx::none_of(reach)) continue;
+    const Vf den = -(sc * 2 * sc);
+    const Vf f =
+        vq / sc *
+        (t * Vf([&](auto j) { return cp[k[j] - 1]; }) + u * Vf([&](auto j) { return cp[k[j]]; }));
+    for (int j = 0; j < kW; j++) {
+      if (!reach[j]) continue;
+      cdv[n] = dv0[j];
+      csm[n] = sm[j];
+      cden[n] = den[j];
+      cf[n] = f[j];
+      n++;
+    }
   }
   float* conc = work->conc.data();
   if (core.inRange)
@@ -311,6 +344,8 @@ int CoreOdor(const OdorCore& core, CoreWork* work, float x, float y, float* cm, 
     // A core plume that no cell reached has conc 0; one that was reached
     // with a total of 0 has nothing to add to hl either.
     if (conc[l] == 0) continue;
+    // Below this even the lowest class is beyond ln am: P is 0 throughout.
+    if (conc[l] < core.faint) continue;
     // Weibull scale whose distribution has the mean conc (the plume is
     // present all the time).
     const Vf vls(std::log(conc[l] / core.G)), vw(w);

@@ -65,6 +65,7 @@ struct OdorCore {
   bool skips = false;                       // receptors and cells may be skipped (finite table)
   float G = 0;                              // Gamma(1 + 1/pd)
   float lam = 0;                            // ln am
+  float faint = 0;                          // below this conc no class is exceeded (me/m3)
   float pd = 0, am = 0, li = 0, range = 0;  // range = ni li (m)
   int ni = 0;
   float emax = 0;    // largest |em|
@@ -82,7 +83,7 @@ struct CoreWork {
   std::vector<float> ou, ov;  // cell centres of the current direction (m)
   float minOu = 0, minOv = 0, maxOv = 0, maxAbsOv = 0;
   std::vector<float> cdv, csm, cden, cf;  // per reaching cell: crosswind distance (m),
-                                          // meander amplitude (m), 2 sc^2 (m2), factor
+                                          // meander amplitude (m), -2 sc^2 (m2), factor
   std::vector<float> conc;                // per lane: concentration of the core plume
   std::vector<float> hl;                  // exceedance distribution, classes 0..nl
 };
