@@ -195,13 +195,19 @@ int CoreInit(OdorCore* c) {
 }
 
 int CoreWorkInit(const OdorCore& core, CoreWork* work) {
+  // Each array gets a cache line to spare behind it, so that the arrays of
+  // two threads never share one.
+  auto make = [](std::vector<float>& v, int n, float value) {
+    v.reserve(n + 16);
+    v.assign(n, value);
+  };
   try {
     // Padded to whole blocks with cells that are never downwind.
-    work->ou.assign(Padded(core.cells), std::numeric_limits<float>::infinity());
-    work->ov.assign(Padded(core.cells), 0.0f);
-    work->conc.assign(core.lanes, 0.0f);
-    for (auto* v : {&work->cdv, &work->csm, &work->cden, &work->cf}) v->assign(core.cells, 0.0f);
-    work->hl.assign(core.classes, 0.0f);
+    make(work->ou, Padded(core.cells), std::numeric_limits<float>::infinity());
+    make(work->ov, Padded(core.cells), 0.0f);
+    for (auto* v : {&work->cdv, &work->csm, &work->cden, &work->cf}) make(*v, core.cells, 0.0f);
+    make(work->conc, core.lanes, 0.0f);
+    make(work->hl, core.classes, 0.0f);
   } catch (const std::bad_alloc&) {
     return NoMemory("CoreWorkInit");
   }

@@ -76,8 +76,8 @@ struct OdorCore {
   const float* cp = nullptr;
 };
 
-// Work storage of one thread.
-struct CoreWork {
+// Work storage of one thread, on cache lines of its own.
+struct alignas(64) CoreWork {
   SourceCells src;
   float s = 0, co = 0;        // sine and cosine of the current direction
   std::vector<float> ou, ov;  // cell centres of the current direction (m)
