@@ -72,12 +72,6 @@ void SourceFrame(float d, float s, float co, SourceCells* c) {
   c->q = prm::eq * kInvSqrt2Pi / (c->na * c->nb);
 }
 
-float NearSourceLimit(float x, float y) {
-  return 4 * FLT_EPSILON *
-         (std::fabs(x) + std::fabs(y) + std::fabs(prm::xq) + std::fabs(prm::yq) +
-          std::max(prm::aq, 0.0f) + std::max(prm::bq, 0.0f));
-}
-
 int CalcCon(int m, float x, float y, float d, float* conc, float* frac) {
   const float* sy = prm::sy.f();
   const float* sd = prm::sd.f();
@@ -95,7 +89,7 @@ int CalcCon(int m, float x, float y, float d, float* conc, float* frac) {
   const float V = y * co - x * s;
   SourceCells c;
   SourceFrame(d, s, co, &c);
-  const float tiny = NearSourceLimit(x, y);
+  const float tiny = NearSourceLimit(x, y, prm::xq, prm::yq, prm::aq, prm::bq);
   const float eta = (m > 0 ? 1.0f : -1.0f) * prm::em[std::abs(m)];
 
   float sum = 0;

@@ -258,7 +258,7 @@ int CoreOdor(const OdorCore& core, CoreWork* work, float x, float y, float* cm, 
   // Rotate into the wind frame: U downwind, V crosswind (to the left).
   const float U = x * work->co + y * work->s;
   const float V = y * work->co - x * work->s;
-  const float tiny = NearSourceLimit(x, y);
+  const float tiny = NearSourceLimit(x, y, core.xq, core.yq, core.aq, core.bq);
   const float xsmax = U - work->minOu;  // largest downwind distance of a cell (m)
   if (xsmax <= tiny) return none();
   if (xsmax > core.range) return -1;

@@ -17,6 +17,9 @@
 // several threads at once, each with its own CoreWork.
 #pragma once
 
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <vector>
 
 // The source cells of the current source in the frame of one wind
@@ -40,11 +43,16 @@ int CheckSource();
 // CheckSource to have passed.
 void SourceFrame(float d, float s, float co, SourceCells* c);
 
-// Downwind distances up to this limit (m) count as 0 at the receptor (x, y):
-// a receptor on a cell centre comes out a fraction of a millimetre downwind
-// of it, where the interpolated width is (almost) 0 and the plume formula
-// would give 0/0 or a spike of any size.
-float NearSourceLimit(float x, float y);
+// Downwind distances up to this limit (m) count as 0 at the receptor (x, y)
+// for the source at (xq, yq) of extent aq, bq (m): a receptor on a cell
+// centre comes out a fraction of a millimetre downwind of it, where the
+// interpolated width is (almost) 0 and the plume formula would give 0/0 or
+// a spike of any size.
+inline float NearSourceLimit(float x, float y, float xq, float yq, float aq, float bq) {
+  return 4 * FLT_EPSILON *
+         (std::fabs(x) + std::fabs(y) + std::fabs(xq) + std::fabs(yq) + std::max(aq, 0.0f) +
+          std::max(bq, 0.0f));
+}
 
 // Constants of one dispersion situation, built once before the loops from
 // the parameters, the plume table, the meander table and the concentration
