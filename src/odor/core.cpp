@@ -39,7 +39,7 @@ int Padded(int n) { return (n + kW - 1) / kW * kW; }
 Vf Load(const float* p) { return Vf(p, stdx::element_aligned); }
 void Store(const Vf& v, float* p) { v.copy_to(p, stdx::element_aligned); }
 
-// exp(x) in single precision, lane by lane, within 3e-7 relative for
+// exp(x) in single precision, lane by lane, within 4e-7 relative for
 // -87.33 <= x <= 88. Range reduction x = k ln 2 + r with |r| <= ln 2 / 2, a
 // polynomial of degree 5 for exp(r) (interpolating at Chebyshev nodes), 2^k
 // built in the exponent bits. With Clamp, x is first brought into that
@@ -56,12 +56,12 @@ template <bool Clamp>
   kf = kf - magic;
   Vf r = x - kf * Vf(0.693359375f);  // ln 2 in two parts, the first exact in kf
   r = r - kf * Vf(-2.12194440e-4f);
-  Vf p(8.3631733432e-3f);
-  p = p * r + Vf(4.1875645518e-2f);
-  p = p * r + Vf(1.6666577756e-1f);
-  p = p * r + Vf(4.9999371171e-1f);
-  p = p * r + Vf(1.0f);
-  p = p * r + Vf(1.0f);
+  // Estrin's scheme: shorter chains of dependent operations than Horner's.
+  const Vf r2 = r * r;
+  const Vf p01 = r + Vf(1.0f);
+  const Vf p23 = Vf(1.6666577756e-1f) * r + Vf(4.9999371171e-1f);
+  const Vf p45 = Vf(8.3631733432e-3f) * r + Vf(4.1875645518e-2f);
+  const Vf p = (p45 * r2 + p23) * r2 + p01;
   return p * std::bit_cast<Vf>(ki << 23);
 }
 

@@ -10,7 +10,7 @@
 //   reach it (its exponent would exceed am for every core plume);
 // - takes one logarithm per core plume and stops the class loop at the first
 //   class whose exponent reaches ln am;
-// - uses a single-precision vector exponential (within 1e-7 relative).
+// - uses a single-precision vector exponential (within 4e-7 relative).
 // The sums over cells and core plumes are formed in the same order as the
 // straightforward loops, so results agree with them to float rounding.
 // Nothing here writes messages or global state: the functions may run in
