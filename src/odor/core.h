@@ -4,12 +4,14 @@
 // plume and cell by cell, but
 // - visits each source cell once and does its per-cell work (downwind
 //   distance, table interval, widths, meander amplitude) once for all core
-//   plumes, which sit in the lanes of a vector;
+//   plumes, which sit in the lanes of a vector (the cells, too, go through
+//   that work in vector blocks);
 // - rotates the cell centres into the wind frame once per direction;
 // - skips a receptor, or a cell, when even the widest core plume cannot
 //   reach it (its exponent would exceed am for every core plume);
-// - takes one logarithm per core plume and stops the class loop at the first
-//   class whose exponent reaches ln am;
+// - takes one logarithm per core plume, none for a core plume too faint to
+//   exceed any class, and stops the class loop at the first class whose
+//   exponent reaches ln am;
 // - uses a single-precision vector exponential (within 4e-7 relative).
 // The sums over cells and core plumes are formed in the same order as the
 // straightforward loops, so results agree with them to float rounding.
