@@ -9,21 +9,12 @@
 #include "msg/msg.h"
 #include "prm/params.h"
 #include "prm/prm.h"
+#include "prm_fixture.h"
 
 namespace {
 
-class PrmPrint_ : public ::testing::Test {
+class PrmPrint_ : public PrmFixture {
  protected:
-  void SetUp() override {
-    zt::ResetMsg();
-    MsgQuiet = 1;
-    PrmReadReset();
-    PrmClear();
-  }
-  void TearDown() override {
-    PrmClear();
-    zt::ResetMsg();
-  }
   // What PrmPrint writes for the selection; rc receives its result.
   std::string Print(const char* selection, int* rc = nullptr) {
     std::FILE* f = std::tmpfile();

@@ -13,6 +13,7 @@
 #include "msg/msg.h"
 #include "prm/params.h"
 #include "prm/prm.h"
+#include "prm_fixture.h"
 
 namespace {
 
@@ -26,21 +27,15 @@ std::ostream& operator<<(std::ostream& os, const Section& s) {
   return os << "{" << s.n << ", \"" << s.name << "\", \"" << s.arg << "\"}";
 }
 
-class PrmRead_ : public ::testing::Test {
+class PrmRead_ : public PrmFixture {
  protected:
   void SetUp() override {
-    zt::ResetMsg();
-    MsgQuiet = 1;
-    PrmReadReset();
-    PrmClear();
+    PrmFixture::SetUp();
     log_ = std::make_unique<zt::LogCapture>();
   }
   void TearDown() override {
-    PrmRead(nullptr, nullptr, nullptr);
-    PrmReadReset();
-    PrmClear();
+    PrmFixture::TearDown();
     log_.reset();
-    zt::ResetMsg();
   }
 
   // Starts again like a fresh process: empty table, no inputs, new log.

@@ -10,22 +10,12 @@
 #include "msg/msg.h"
 #include "prm/params.h"
 #include "prm/prm.h"
+#include "prm_fixture.h"
 
 namespace {
 
-class PrmTable_ : public ::testing::Test {
+class PrmTable_ : public PrmFixture {
  protected:
-  void SetUp() override {
-    zt::ResetMsg();
-    MsgQuiet = 1;
-    PrmReadReset();
-    PrmClear();
-  }
-  void TearDown() override {
-    PrmReadReset();
-    PrmClear();
-    zt::ResetMsg();
-  }
   PrmRecord* Rec(const char* name) { return PrmFind(name, "?"); }
 };
 
