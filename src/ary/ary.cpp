@@ -17,7 +17,7 @@ namespace {
 
 constexpr const char* kModule = "QORary";
 
-// Index letter of dimension d in messages and view specifications.
+// Index letter of dimension d in messages and view texts such as j-,i+.
 char IndexLetter(int d) { return static_cast<char>('i' + d); }
 
 bool FitsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }

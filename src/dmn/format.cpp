@@ -44,7 +44,7 @@ long long CountEntries(const char* format) {
 }
 
 // The four lines of a syntax error: message, the string, a marker line with
-// "|" under the start of the specification and "^" where analysis stopped.
+// "|" under the start of the field being analysed and "^" where analysis stopped.
 int SyntaxError(const char* site, const char* format, const char* start, const char* stop) {
   MSG_FAIL(MsgTag(kModule, "AnaForm", site), "invalid format string! (%s)\n");
   MsgOut("%s\n", format);
