@@ -161,26 +161,30 @@ int DmnCount(const char* header, const char* key) {
   return static_cast<int>(tokens.size());
 }
 
-int DmnPutInt(char* buf, int size, const char* key, const char* conv, const int* values, int n) {
+namespace {
+
+// The line of a key and its n values, each printed with conv after a tab.
+// Floats are widened to double for printing, as printf does.
+template <typename T>
+int PutValues(char* buf, int size, const char* key, const char* conv, const T* values, int n) {
   std::string line = key ? key : "";
   char item[64];
   for (int i = 0; i < n; i++) {
-    std::snprintf(item, sizeof item, conv ? conv : "%d", values[i]);
+    std::snprintf(item, sizeof item, conv, values[i]);
     line += "\t";
     line += item;
   }
   return AppendLine(buf, size, line + "\n");
 }
 
+}  // namespace
+
+int DmnPutInt(char* buf, int size, const char* key, const char* conv, const int* values, int n) {
+  return PutValues(buf, size, key, conv ? conv : "%d", values, n);
+}
+
 int DmnPutFloat(char* buf, int size, const char* key, const char* conv, const float* values, int n) {
-  std::string line = key ? key : "";
-  char item[64];
-  for (int i = 0; i < n; i++) {
-    std::snprintf(item, sizeof item, conv ? conv : "%g", values[i]);
-    line += "\t";
-    line += item;
-  }
-  return AppendLine(buf, size, line + "\n");
+  return PutValues(buf, size, key, conv ? conv : "%g", values, n);
 }
 
 int DmnPutString(char* buf, int size, const char* key, const char* conv, const char* value) {

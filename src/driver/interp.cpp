@@ -128,9 +128,8 @@ int Dispatch(const char* section, char* argument, bool& end) {
       return 0;
     case 't':
       // Without a log the table has nowhere to go.
-      if (MsgLog && PrmPrint(MsgLog, *argument ? argument : TableSelection.c_str()) < 0)
+      if (MsgLog && (PrmPrint(MsgLog, *argument ? argument : TableSelection.c_str()) < 0 || MsgErr < 0))
         return FAIL("18", 12, "*** error in printing results! (%s)\n");
-      if (MsgErr < 0) return FAIL("18", 12, "*** error in printing results! (%s)\n");
       return 0;
     case '*':
       if (*argument && MsgLog) std::fprintf(MsgLog, "%s\n", argument);
