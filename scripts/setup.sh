@@ -9,6 +9,8 @@ command -v g++ >/dev/null || need+=(g++)
 command -v ninja >/dev/null || need+=(ninja-build)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 /usr/bin/python3 -c 'import numpy, matplotlib' 2>/dev/null || need+=(python3-numpy python3-matplotlib)
+# pyproj gives the coordinate systems of zirmap --crs.
+/usr/bin/python3 -c 'import pyproj' 2>/dev/null || need+=(python3-pyproj)
 
 if [ ${#need[@]} -gt 0 ]; then
   echo "setup: installing ${need[*]}"
