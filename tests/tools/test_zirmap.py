@@ -29,9 +29,9 @@ from zirmap_lib import dmna, mapplot  # noqa: E402
 EXPECTED_3X2 = np.array([[11, 12], [21, 22], [31, 32]], dtype=float)
 
 
-def run_zirmap(*args, cwd=None):
+def run_zirmap(*args, cwd=None, env=None):
     return subprocess.run([ZIRMAP, *args], cwd=cwd, capture_output=True, text=True,
-                          encoding="utf-8", errors="replace")
+                          encoding="utf-8", errors="replace", env=env)
 
 
 def write_dmna(path, header_lines, data_text=None):
@@ -207,7 +207,11 @@ class BadInputTest(unittest.TestCase):
                               ([f, "--area", "1,2,x,4"], r"not a list of numbers"),
                               ([f, "--levels", "0.2,0.1"], r"levels must increase"),
                               ([f, f, "-o", "x.png"], r"-o names one map"),
-                              ([f, "--no-png"], r"writes nothing")):
+                              ([f, "--no-png"], r"writes nothing"),
+                              ([f, "--crs", "EPSG:25832"], r"give --asc too"),
+                              ([f, "--asc", "x.asc", "--crs", "25832"], r"EPSG:NNNN expected"),
+                              ([f, "--asc", "x.asc", "--crs", "EPSG:4326"], r"not in metres"),
+                              ([f, "--origin", "5e5"], r"--origin: 2 values expected")):
             with self.subTest(args=args):
                 self.check_fails(args, message, code=2)
         r = run_zirmap("--bogus")
@@ -284,17 +288,32 @@ class MapTest(unittest.TestCase):
         self.assertLess(levels[-2], 1.5)
         self.assertLessEqual(levels[0], 1.5e-3)
 
-    def test_area_outline_and_points(self):
+    def test_sources_areas_and_points_in_national_coordinates(self):
+        # Markers are model coordinates; the origin moves grid and markers alike.
         g = dmna.read_grid(os.path.join(DATA, "seq_text.dmna"))
-        fig, drawn = mapplot.build_map(g, source=(150, 220), area=(140, 210, 20, 10, 90),
-                                       points=[(110, 240), (190, 210)])
-        ax = drawn["ax"]
-        outline = [p for p in ax.patches if p.get_label() == "Quellfläche"][0]
-        np.testing.assert_allclose(outline.get_xy()[:4], [[140, 210], [140, 230], [130, 230], [130, 210]],
-                                   atol=1e-9)
-        labels = [t.get_text() for t in ax.get_legend().get_texts()]
-        self.assertEqual(labels, ["Quellfläche", "Quelle", "Aufpunkte"])
-        mapplot.plt.close(fig)
+        e, n = 497000.0, 5427000.0
+        for origin in (None, (e, n)):
+            de, dn = origin or (0.0, 0.0)
+            with self.subTest(origin=origin):
+                fig, drawn = mapplot.build_map(
+                    g, sources=[(150, 220), (120, 240)],
+                    areas=[(140, 210, 20, 10, 90), (100, 200, 10, 10, 0)],
+                    points=[(110, 240), (190, 210)], origin=origin, crs="EPSG:25832")
+                ax = drawn["ax"]
+                np.testing.assert_array_equal(drawn["X"][0], g.x + de)
+                np.testing.assert_array_equal(drawn["Y"][:, 0], g.y + dn)
+                outlines = [p.get_xy()[:4] - (de, dn) for p in ax.patches]
+                np.testing.assert_allclose(outlines, [[[140, 210], [140, 230], [130, 230], [130, 210]],
+                                                      [[100, 200], [110, 200], [110, 210], [100, 210]]],
+                                           atol=1e-6)
+                stars = [line for line in ax.lines if line.get_label() == "Quelle"][0]
+                np.testing.assert_allclose(np.column_stack(stars.get_data()) - (de, dn),
+                                           [[150, 220], [120, 240]], atol=1e-6)
+                self.assertEqual(ax.get_xlim()[0], 100 + de)
+                labels = [t.get_text() for t in ax.get_legend().get_texts()]
+                self.assertEqual(labels, ["Quellfläche", "Quelle", "Aufpunkte"])
+                self.assertIn("EPSG:25832" if origin else "x (m)", ax.get_xlabel())
+                mapplot.plt.close(fig)
 
     def test_png_from_the_command_line(self):
         with tempfile.TemporaryDirectory() as tmp:
@@ -339,6 +358,39 @@ class AscTest(unittest.TestCase):
             for name in ("bin_plain", "bin_seq"):
                 _, rows = read_asc(os.path.join(tmp, name + ".asc"))
                 np.testing.assert_array_equal(rows, EXPECTED_3X2[:, ::-1].T)
+
+    def test_national_grid_with_origin_and_crs(self):
+        # Nodes at 100, 150, 200 (x) and 200, 250 (y), mesh 50: the outer
+        # corner lies half a mesh south-west of the first node.
+        src = os.path.join(DATA, "seq_text.dmna")
+        with tempfile.TemporaryDirectory() as tmp:
+            r = run_zirmap(src, "--origin", "-497000.5,5427000", "--crs", "epsg:25832",
+                           "--asc", tmp, "--outdir", tmp)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            head, rows = read_asc(os.path.join(tmp, "seq_text.asc"))
+            self.assertEqual((head["xllcorner"], head["yllcorner"], head["cellsize"]),
+                             ("-496925.5", "5427175", "50"))
+            self.assertEqual(rows.shape, (2, 3))
+            with open(os.path.join(tmp, "seq_text.prj")) as fh:
+                self.assertTrue(fh.read().startswith('PROJCS["ETRS89 / UTM zone 32N",'))
+            self.assertEqual(sorted(os.listdir(tmp)), ["seq_text.asc", "seq_text.png", "seq_text.prj"])
+
+    def test_without_pyproj_only_crs_fails(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            hidden = os.path.join(tmp, "hide", "pyproj")
+            os.makedirs(hidden)
+            with open(os.path.join(hidden, "__init__.py"), "w") as fh:
+                fh.write('raise ImportError("No module named \'pyproj\'")\n')
+            env = dict(os.environ, PYTHONPATH=os.path.dirname(hidden))
+            src = os.path.join(DATA, "seq_text.dmna")
+            r = run_zirmap(src, "--crs", "EPSG:25832", "--asc", tmp, "--no-png", env=env)
+            self.assertEqual(r.returncode, 4, r.stderr)
+            self.assertRegex(r.stderr, r"^\*\*\* No module named 'pyproj'; --crs needs the "
+                                       r"package python3-pyproj .*! \(zirmap\)\n$")
+            self.assertFalse(os.path.exists(os.path.join(tmp, "seq_text.asc")))
+            r = run_zirmap(src, "--origin", "1000,2000", "--asc", tmp, env=env)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual(read_asc(os.path.join(tmp, "seq_text.asc"))[0]["xllcorner"], "1075")
 
     def test_missing_values_become_nodata(self):
         g = dmna.read_grid(os.path.join(DATA, "text2x2.dmna"))

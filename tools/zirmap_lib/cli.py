@@ -2,11 +2,13 @@
 
 Exit codes: 0 all done; 1 an input file could not be read (the other files
 are still drawn); 2 a bad command line; 3 an output file could not be
-written; 4 numpy or matplotlib missing; 5 a fault of the tool itself.
+written; 4 numpy or matplotlib missing (or pyproj, for --crs); 5 a fault of
+the tool itself.
 """
 
 import argparse
 import os
+import re
 import sys
 
 EXIT_INPUT, EXIT_USAGE, EXIT_OUTPUT, EXIT_PACKAGES, EXIT_INTERNAL = 1, 2, 3, 4, 5
@@ -17,13 +19,16 @@ Examples:
   zirmap frh.dmna --source 0,0
   zirmap cnc.dmna fro.dmna frh.dmna r90.dmna --area -10,-5,20,10,30 --outdir maps
   zirmap frh.dmna -o frh.png --asc frh.asc --points "100,50;-200,300"
+  zirmap frh.dmna --origin 497000,5427000 --crs EPSG:25832 --asc . --source 0,0
 
-Coordinates are metres, x to the east, y to the north. Exit codes: 0 done,
+Coordinates are metres, x to the east, y to the north, in the model's system;
+--origin moves the maps and grids into the national one. Exit codes: 0 done,
 1 an input file unreadable (the others are still drawn), 2 bad command line,
-3 output not written, 4 numpy/matplotlib missing, 5 internal error."""
+3 output not written, 4 numpy/matplotlib (or pyproj for --crs) missing,
+5 internal error."""
 
 # Options whose value may begin with "-" (negative coordinates).
-VALUE_OPTIONS = ("--source", "--area", "--points", "--levels")
+VALUE_OPTIONS = ("--source", "--area", "--points", "--levels", "--origin")
 
 
 def error(text):
@@ -77,10 +82,12 @@ def make_parser():
                    help="also write an ESRI ASCII grid: the file name for one FILE, "
                         "or an existing directory that receives NAME.asc per FILE")
     p.add_argument("--no-png", action="store_true", help="write no map (with --asc)")
-    p.add_argument("--source", metavar="X,Y", help="mark the source position")
-    p.add_argument("--area", metavar="X,Y,A,B[,ROT]",
+    p.add_argument("--source", metavar="X,Y", action="append", default=[],
+                   help="mark a source position (repeat for several sources)")
+    p.add_argument("--area", metavar="X,Y,A,B[,ROT]", action="append", default=[],
                    help="outline of an area source: corner X,Y, side A turned ROT "
-                        "degrees counter-clockwise from east, side B 90 degrees further")
+                        "degrees counter-clockwise from east, side B 90 degrees further "
+                        "(repeat for several)")
     p.add_argument("--points", metavar="X,Y;X,Y", action="append", default=[],
                    help="receptor points, numbered in the map like the log's listing")
     p.add_argument("--levels", metavar="L1,L2,...",
@@ -89,7 +96,35 @@ def make_parser():
     p.add_argument("--field", metavar="N|NAME",
                    help="field of a multi-field element to map (default: the first real one)")
     p.add_argument("--dpi", type=int, default=150, help="resolution of the PNG (default 150)")
+    p.add_argument("--origin", metavar="E,N",
+                   help="national coordinates of the model's origin (0, 0): the map axes "
+                        "and the corner of the ESRI grids become national coordinates")
+    p.add_argument("--crs", metavar="EPSG:NNNN",
+                   help="coordinate system of the national coordinates: writes NAME.prj "
+                        "beside each .asc (needs python3-pyproj)")
     return p
+
+
+def crs_wkt(code):
+    """WKT of a coordinate system in metres, for a .prj beside an ESRI grid.
+
+    GDAL's flavour of WKT 1 keeps the EPSG code, so GIS programs recognise the
+    system instead of asking. Raises UsageError for an unknown or non-metric
+    code and ImportError without pyproj.
+    """
+    if not re.fullmatch(r"EPSG:\d+", code, re.IGNORECASE):
+        raise UsageError('--crs "%s": EPSG:NNNN expected' % code)
+    import pyproj
+    from pyproj.enums import WktVersion
+    try:
+        crs = pyproj.CRS.from_user_input(code.upper())
+    except pyproj.exceptions.CRSError:
+        raise UsageError("--crs %s: unknown coordinate system" % code)
+    units = {axis.unit_name for axis in crs.axis_info}
+    if units != {"metre"}:
+        raise UsageError("--crs %s: %s is not in metres like the model's grid"
+                         % (code, crs.name))
+    return crs.to_wkt(WktVersion.WKT1_GDAL)
 
 
 def join_negative_values(argv):
@@ -139,19 +174,29 @@ def main(argv=None):
             raise UsageError("--outdir %s is not a directory" % args.outdir)
         if args.dpi < 10 or args.dpi > 1200:
             raise UsageError("--dpi %d out of range 10..1200" % args.dpi)
-        source = tuple(numbers(args.source, "--source", (2,))) if args.source else None
-        area = None
-        if args.area:
-            area = numbers(args.area, "--area", (4, 5))
+        sources = [tuple(numbers(s, "--source", (2,))) for s in args.source]
+        areas = []
+        for text in args.area:
+            area = numbers(text, "--area", (4, 5))
             if len(area) == 4:
                 area.append(0.0)
             if area[2] < 0 or area[3] < 0:
                 raise UsageError("--area: the sides A and B must not be negative")
+            areas.append(area)
         points = parse_points(args.points)
         levels = parse_levels(args.levels) if args.levels else None
+        origin = tuple(numbers(args.origin, "--origin", (2,))) if args.origin else None
+        wkt = None
+        if args.crs:
+            if not args.asc:
+                raise UsageError("--crs writes a .prj beside each .asc: give --asc too")
+            wkt = crs_wkt(args.crs)
     except UsageError as e:
         error(str(e))
         return EXIT_USAGE
+    except ImportError as e:
+        error("%s; --crs needs the package python3-pyproj (scripts/setup.sh installs it)" % e)
+        return EXIT_PACKAGES
 
     status = 0
     for infile in args.files:
@@ -166,16 +211,21 @@ def main(argv=None):
         try:
             if not args.no_png:
                 png = args.output or output_name(grid.path, args.outdir, ".png")
-                fig, _ = mapplot.build_map(grid, levels=levels, source=source, area=area,
-                                           points=points, title=args.title, dpi=args.dpi)
+                fig, _ = mapplot.build_map(grid, levels=levels, sources=sources, areas=areas,
+                                           points=points, title=args.title, dpi=args.dpi,
+                                           origin=origin, crs=args.crs)
                 mapplot.save_png(fig, png)
                 written.append(png)
             if args.asc:
                 asc = args.asc
                 if os.path.isdir(asc):
                     asc = output_name(grid.path, asc, ".asc")
-                mapplot.save_asc(grid, asc)
+                mapplot.save_asc(grid, asc, origin)
                 written.append(asc)
+                if wkt is not None:
+                    prj = os.path.splitext(asc)[0] + ".prj"
+                    mapplot.replace_file(prj, lambda fh: fh.write(wkt.encode("utf-8")), "wb")
+                    written.append(prj)
         except OSError as e:
             error("can't write %s (%s)" % (e.filename or "output", e.strerror or e))
             status = EXIT_OUTPUT

@@ -1,9 +1,12 @@
 """Maps of result grids (PNG with matplotlib) and ESRI ASCII grids.
 
 The grid's first index runs east (x), the second north (y); the map shows
-north up with equal scales on both axes.
+north up with equal scales on both axes. With an origin, the national
+coordinates of the model's (0, 0), the map and the ESRI grid are in the
+national system; markers are still given in the model's coordinates.
 """
 
+import dataclasses
 import math
 import os
 import tempfile
@@ -86,14 +89,21 @@ def format_level(v):
     return "%g" % v
 
 
-def build_map(grid, levels=None, source=None, area=None, points=None, title=None, dpi=150):
+def build_map(grid, levels=None, sources=(), areas=(), points=None, title=None, dpi=150,
+              origin=None, crs=None):
     """Draws the map of a grid; returns the figure and what was drawn.
 
-    source: (x, y); area: (x, y, a, b, rot) with the side a turned rot degrees
-    counter-clockwise from east and b 90 degrees further; points: [(x, y), ...].
-    The returned dict holds "X", "Y", "Z" (Z[j, i] at X[j, i], Y[j, i]), the
-    levels, the axes, the colour bar and the threshold lines of frh (or None).
+    sources: [(x, y), ...]; areas: [(x, y, a, b, rot), ...] with the side a
+    turned rot degrees counter-clockwise from east and b 90 degrees further;
+    points: [(x, y), ...], all in the model's coordinates. origin: (E, N) of
+    the model's (0, 0), which puts the axes into national coordinates; crs
+    names their system in the axis labels. The returned dict holds "X", "Y",
+    "Z" (Z[j, i] at X[j, i], Y[j, i], as drawn), the levels, the axes, the
+    colour bar and the threshold lines of frh (or None).
     """
+    east, north = origin if origin is not None else (0.0, 0.0)
+    if origin is not None:
+        grid = dataclasses.replace(grid, x=grid.x + east, y=grid.y + north)
     kind = array_kind(grid)
     values = grid.values
     if levels is None:
@@ -138,21 +148,25 @@ def build_map(grid, levels=None, source=None, area=None, points=None, title=None
         cbar.add_lines(lines)
 
     legend = False
-    if area is not None:
-        xq, yq, aq, bq, rq = area
+    for n, (xq, yq, aq, bq, rq) in enumerate(areas):
         r = math.radians(rq)
         ea = (aq * math.cos(r), aq * math.sin(r))
         eb = (-bq * math.sin(r), bq * math.cos(r))
+        xq, yq = xq + east, yq + north
         corners = [(xq, yq), (xq + ea[0], yq + ea[1]),
                    (xq + ea[0] + eb[0], yq + ea[1] + eb[1]), (xq + eb[0], yq + eb[1])]
+        # One legend entry however many areas there are.
         ax.add_patch(Polygon(corners, closed=True, fill=False, edgecolor="blue",
-                             linewidth=1.8, label="Quellfläche", zorder=4))
+                             linewidth=1.8, label="_Quellfläche" if n else "Quellfläche",
+                             zorder=4))
         legend = True
-    if source is not None:
-        ax.plot([source[0]], [source[1]], marker="*", markersize=15, color="blue",
-                markeredgecolor="white", linestyle="none", label="Quelle", zorder=5)
+    if sources:
+        ax.plot([s[0] + east for s in sources], [s[1] + north for s in sources], marker="*",
+                markersize=15, color="blue", markeredgecolor="white", linestyle="none",
+                label="Quelle", zorder=5)
         legend = True
     if points:
+        points = [(x + east, y + north) for x, y in points]
         px = [p[0] for p in points]
         py = [p[1] for p in points]
         ax.plot(px, py, marker="o", markersize=6, markerfacecolor="white",
@@ -172,8 +186,13 @@ def build_map(grid, levels=None, source=None, area=None, points=None, title=None
     for axis in (ax.xaxis, ax.yaxis):
         axis.set_major_locator(MaxNLocator(nbins=6, steps=[1, 2, 5, 10]))
         axis.set_major_formatter(FuncFormatter(lambda v, _pos: "%.10g" % v))
-    ax.set_xlabel("x (m), Osten")
-    ax.set_ylabel("y (m), Norden")
+    if origin is None:
+        ax.set_xlabel("x (m), Osten")
+        ax.set_ylabel("y (m), Norden")
+    else:
+        system = ", " + crs.upper() if crs else ""
+        ax.set_xlabel("Ostwert (m)" + system)
+        ax.set_ylabel("Nordwert (m)" + system)
     ax.grid(True, color="grey", alpha=0.3, linewidth=0.5)
     stem = os.path.splitext(os.path.basename(grid.path))[0]
     heading = title if title is not None else (grid.title or stem)
@@ -213,11 +232,21 @@ def save_png(fig, path):
         plt.close(fig)
 
 
-def asc_text(grid, nodata=-9999.0):
-    """The grid as an ESRI ASCII grid: nodes are cell centres, rows from north."""
+def asc_text(grid, origin=None, nodata=-9999.0):
+    """The grid as an ESRI ASCII grid: nodes are cell centres, rows from north.
+
+    With origin (E, N) the grid lies in national coordinates and the header
+    gives the outer corner of the south-west cell, as GIS programs place a
+    raster on a base map.
+    """
     nx, ny = grid.values.shape
-    lines = ["ncols %d" % nx, "nrows %d" % ny,
-             "xllcenter %.10g" % grid.x[0], "yllcenter %.10g" % grid.y[0],
+    if origin is None:
+        place = ["xllcenter %.10g" % grid.x[0], "yllcenter %.10g" % grid.y[0]]
+    else:
+        half = grid.delt / 2
+        place = ["xllcorner %.12g" % (origin[0] + grid.x[0] - half),
+                 "yllcorner %.12g" % (origin[1] + grid.y[0] - half)]
+    lines = ["ncols %d" % nx, "nrows %d" % ny, *place,
              "cellsize %.10g" % grid.delt, "NODATA_value %g" % nodata]
     for j in range(ny - 1, -1, -1):
         row = grid.values[:, j]
@@ -225,6 +254,6 @@ def asc_text(grid, nodata=-9999.0):
     return "\n".join(lines) + "\n"
 
 
-def save_asc(grid, path):
-    text = asc_text(grid)
+def save_asc(grid, path, origin=None):
+    text = asc_text(grid, origin)
     replace_file(path, lambda fh: fh.write(text.encode("ascii")), "wb")
