@@ -1,0 +1,1 @@
+"""Companion library of zirmet: weather data in, dispersion situations out."""
