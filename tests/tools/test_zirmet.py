@@ -1,0 +1,302 @@
+"""Tests of zirmet: stability and sectors, series and statistics, templates,
+bad input, and a generated command file run by the model.
+
+Run from this directory with the distribution's Python:
+    /usr/bin/python3 -m unittest -v test_zirmet
+ZIR_EXE names the model program for the tests that run it.
+"""
+
+import math
+import os
+import random
+import re
+import subprocess
+import sys
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(os.path.dirname(HERE))
+TOOLS = os.path.join(REPO, "tools")
+ZIRMET = os.path.join(TOOLS, "zirmet")
+sys.path.insert(0, TOOLS)
+
+from zirmet_lib import classification as cls  # noqa: E402
+
+
+def run_zirmet(*args, cwd=None):
+    return subprocess.run([ZIRMET, *args], cwd=cwd, capture_output=True, text=True,
+                          encoding="utf-8", errors="replace")
+
+
+def write(path, text):
+    with open(path, "wb") as fh:
+        fh.write(text.encode("cp1252"))
+
+
+def situations(path):
+    """The generated sections of a command file: dicts of ua, lm, z0, re, dw."""
+    out = []
+    with open(path, encoding="cp1252") as fh:
+        for line in fh:
+            words = line.split()
+            if line.startswith("*PARAMETER run"):
+                out.append({})
+            elif out and words and words[0] in ("ua", "lm", "z0", "re"):
+                out[-1][words[0]] = float(words[1])
+            elif out and words and words[0] == "dw":
+                out[-1]["dw"] = [float(v) for v in words[1:]]
+    return out
+
+
+class ClassificationTest(unittest.TestCase):
+    def test_klug_manier_table_boundaries_and_interpolation(self):
+        for n, z0 in enumerate(cls.KM_Z0):
+            bounds = cls.km_boundaries(z0)
+            for k, name in enumerate(cls.KM_CLASSES):
+                table = cls.KM_L[name][n]
+                with self.subTest(z0=z0, name=name):
+                    self.assertEqual(cls.km_length(name, z0), table)
+                    self.assertEqual(cls.km_class_of_length(table, bounds), name)
+                if k + 1 < len(cls.KM_CLASSES):
+                    # The boundary is the mean of the neighbours' 1/L.
+                    mean = (1 / table + 1 / cls.KM_L[cls.KM_CLASSES[k + 1]][n]) / 2
+                    self.assertAlmostEqual(bounds[k], mean, delta=1e-15)
+                    self.assertEqual(cls.km_class_of_length(1 / (mean + 1e-6), bounds), name)
+                    self.assertEqual(cls.km_class_of_length(1 / (mean - 1e-6), bounds),
+                                     cls.KM_CLASSES[k + 1])
+            self.assertEqual(cls.km_class_of_length(0, bounds), "III/1")
+            if n + 1 < len(cls.KM_Z0):
+                # Halfway in ln z0, 1/L is halfway between the columns.
+                mid = math.sqrt(z0 * cls.KM_Z0[n + 1])
+                for name in ("I", "V"):
+                    a, b = cls.KM_L[name][n], cls.KM_L[name][n + 1]
+                    self.assertAlmostEqual(1 / cls.km_length(name, mid), (1 / a + 1 / b) / 2, 12)
+        self.assertEqual(cls.km_length("IV", 0.001), -10)
+        self.assertEqual(cls.km_length("IV", 3.0), -137)
+
+    def test_pasquill_gifford_by_golder(self):
+        # At z0 = 0.1 m, log10 z0 = -1: 1/L = a - b.
+        for name, (a, b) in cls.PG_FIT.items():
+            with self.subTest(name=name):
+                expected = 0.0 if name == "D" else 1 / (a - b)
+                self.assertAlmostEqual(cls.pg_length(name, 0.1), expected, 9)
+                self.assertEqual(cls.situation_length("pg", name, 0.1), expected)
+        self.assertAlmostEqual(cls.pg_length("A", 0.1), -8.0, 9)
+        # Beyond its range the fit would make C stable and E unstable.
+        self.assertEqual(cls.pg_length("C", 2.0), 0.0)
+        self.assertEqual(cls.pg_length("E", 2.0), 0.0)
+
+    def test_sectors_hold_their_directions(self):
+        rng = random.Random(7)
+        for nw in (1, 4, 12, 36, 72, 360):
+            for re_ in (10.0, 0.0, 5.0, -7.5):
+                s = cls.Sectors(nw, re_)
+                for d in [rng.uniform(0, 360) for _ in range(200)] + [0, 360, re_ - s.width / 2]:
+                    k = s.of(d)
+                    off = (d - s.centre(k) + 180) % 360 - 180
+                    self.assertTrue(-s.width / 2 <= off < s.width / 2, (nw, re_, d, k))
+                    self.assertTrue(0 <= k < nw)
+                for width in (360 / 36, 30.0, 45.0, 360.0):
+                    shares = s.shares(rng.uniform(0, 360), width)
+                    self.assertAlmostEqual(sum(shares), 1.0, 12)
+        with self.assertRaisesRegex(cls.ClassError, "nw=7"):
+            cls.Sectors(7, 10)
+
+
+def series_text(rng, n, gap_share, calm_share):
+    """A random series; returns the text, the gap lines and the number of calms."""
+    lines, gaps, calms = ["time;dd;ff;ak"], [], 0
+    for i in range(n):
+        line = len(lines) + 1
+        speed = 0.2 if rng.random() < calm_share else round(rng.uniform(0.5, 14), 1)
+        row = ["2023-%d" % i, str(rng.randrange(0, 361)), ("%.1f" % speed).replace(".", ","),
+               rng.choice(cls.KM_CLASSES)]
+        if rng.random() < gap_share:
+            row[rng.choice((1, 2, 3))] = rng.choice(("", "NA"))
+            if row[1] not in ("", "NA") or speed >= 0.5:  # a calm needs no direction
+                gaps.append(line)
+            else:
+                calms += 1
+        else:
+            calms += speed < 0.5
+        lines.append(";".join(row))
+    return "\n".join(lines) + "\n", gaps, calms
+
+
+class SeriesTest(unittest.TestCase):
+    def test_gaps_and_calms_reported_and_hours_add_up(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            for seed in range(4):
+                rng = random.Random(seed)
+                n = rng.randrange(50, 400)
+                text, gaps, calms = series_text(rng, n, 0.1, 0.1)
+                write(os.path.join(tmp, "s.csv"), text)
+                r = run_zirmet("s.csv", "--dir", "DD", "--speed", "ff", "--km", "ak", "--z0",
+                               "0.3", "-o", "frag.txt", "--no-rose", cwd=tmp)
+                with self.subTest(seed=seed):
+                    self.assertEqual(r.returncode, 0, r.stderr)
+                    out = r.stdout
+                    self.assertRegex(out, r"hours read +%d  \(2023-0 to " % n)
+                    self.assertRegex(out, r"hours skipped +%d  \(a value missing; lines %s"
+                                     % (len(gaps), ", ".join(map(str, gaps[:10]))))
+                    self.assertRegex(out, r"hours used +%d\n" % (n - len(gaps)))
+                    self.assertRegex(out, r"calms +%d  " % calms)
+                    found = situations(os.path.join(tmp, "frag.txt"))
+                    self.assertRegex(out, r"situations +%d\n" % len(found))
+                    self.assertAlmostEqual(sum(sum(s["dw"]) for s in found), n - len(gaps), 6)
+                    for s in found:
+                        self.assertEqual(len(s["dw"]), 36)
+                        self.assertEqual(s["z0"], 0.3)
+
+    def test_bad_input_is_reported_and_nothing_written(self):
+        head = "time,dir,speed,L\n"
+        good = "t1,270,3,-50\n"
+        template_run = "*DIMENSIONIERUNG\n*PARAMETER run\nha %s\nua 3\n"
+        cases = [  # data, template, extra options, message
+            (head + good + "t2,270,3.x,-50\n", None, [], r"s\.csv line 3: unreadable wind speed \"3\.x\""),
+            (head + good * 3 + "t5,400,3,-50\n", None, [], r"s\.csv line 5: wind direction 400 outside 0 to 360"),
+            (head + "t1,-10,3,-50\n", None, [], r"s\.csv line 2: wind direction -10 outside"),
+            (head + good + "t3,90,-1,-50\n", None, [], r"s\.csv line 3: negative wind speed -1"),
+            (head + good + "t3,90,2\n", None, [], r"s\.csv line 3: 3 fields, but column \"L\" is field 4"),
+            (head + good, None, ["--dir", "dd"], r"s\.csv line 1: no column \"dd\" \(--dir\)"),
+            (head + "t1,270,3,IV\nt3,90,2,VII\n", None, ["--km", "L"], r"s\.csv line 3: unknown Klug/Manier class \"VII\""),
+            (head + "t1,90,2,G\n", None, ["--pg", "L"], r"s\.csv line 2: unknown Pasquill-Gifford class \"G\""),
+            (head + good, template_run % 10 + "*PARAMETER run\nha 12\n", [],
+             r"template t\.txt lines 3 and 6: ha differs between"),
+            (head + good, "*DIMENSIONIERUNG\n*loop 1\n*PARAMETER run\n*next\n", [],
+             r"template t\.txt line 3: a \*PARAMETER run section between \*loop"),
+            (head + good, "*DIMENSIONIERUNG\n*PARAMETER\n", [], r"template t\.txt has no \*PARAMETER run"),
+            (head + good, template_run % 10, ["--re", "0"], r"--re 0 differs from re 10 of the template"),
+            (head + "t1,,0.1,-50\n", None, [], r"all 1 hours used are calms"),
+        ]
+        for data, template, extra, message in cases:
+            with self.subTest(message=message), tempfile.TemporaryDirectory() as tmp:
+                write(os.path.join(tmp, "s.csv"), data)
+                args = ["s.csv", "--z0", "0.5", "-o", "out.txt", *extra]
+                if not {"--km", "--pg"} & set(extra):
+                    args += ["--lm", "L"]
+                if template is not None:
+                    write(os.path.join(tmp, "t.txt"), template)
+                    args += ["--template", "t.txt"]
+                write(os.path.join(tmp, "out.txt"), "before\n")
+                r = run_zirmet(*args, cwd=tmp)
+                self.assertIn(r.returncode, (1, 2), r.stderr)
+                self.assertRegex(r.stderr, r"^\*\*\* " + message + r".*! \(zirmet\)\n$")
+                self.assertEqual(r.stdout, "")
+                with open(os.path.join(tmp, "out.txt")) as fh:
+                    self.assertEqual(fh.read(), "before\n")
+                self.assertEqual(sorted(os.listdir(tmp)), sorted(
+                    ["s.csv", "out.txt"] + (["t.txt"] if template is not None else [])))
+
+
+class StatisticTest(unittest.TestCase):
+    def test_frequencies_scaled_and_sectors_shared(self):
+        # 12 sectors of 30 degrees; sector 12 is centred on north. Each
+        # spreads evenly over three of the model's 36 sectors.
+        with tempfile.TemporaryDirectory() as tmp:
+            write(os.path.join(tmp, "aks.csv"),
+                  "ff\tdd\tpg\tf\n1\t9\tD\t10,5\n4\t9\tf\t20\n4\t3\tB\t0\n9\t12\tA\t5\n")
+            r = run_zirmet("aks.csv", "--statistic", "--speed", "ff", "--dir", "dd", "--pg", "pg",
+                           "--freq", "f", "--total", "8760", "--stat-sectors", "12", "--z0", "0.1",
+                           "-o", "frag.txt", "--rose", "rose.png", cwd=tmp)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            found = situations(os.path.join(tmp, "frag.txt"))
+            self.assertEqual([(s["ua"], s["lm"]) for s in found],
+                             [(12, round(1 / (-0.096 - 0.029), 1)), (1, 0),
+                              (3, round(1 / (0.035 + 0.036), 1))])
+            for s, share, sectors in zip(found, (5, 10.5, 20), ((34, 35, 0), (25, 26, 27), (25, 26, 27))):
+                hours = 8760 * share / 35.5
+                self.assertAlmostEqual(sum(s["dw"]), hours, delta=0.01)
+                for k in range(36):
+                    self.assertAlmostEqual(s["dw"][k], hours / 3 if k in sectors else 0, delta=0.01)
+            self.assertAlmostEqual(sum(sum(s["dw"]) for s in found), 8760, 6)
+            with open(os.path.join(tmp, "rose.png"), "rb") as fh:
+                self.assertEqual(fh.read(8), b"\x89PNG\r\n\x1a\n")
+
+
+TEMPLATE = """\
+-:ZIRidev
+- Test case: a point source at 5 m; the weather comes from zirmet. Gr\xfc\xdfe.
+*DIMENSIONIERUNG
+*GITTER
+nx 21
+ny 21
+dr 20
+xr -200
+yr -200
+*QUELLE
+hq 5
+eq 1000
+{re}** Situation: placeholder
+*PARAMETER run
+ha 10         ' anemometer height
+ua 5
+*LISTE prf
+** another placeholder
+*PARAMETER   run
+ha 10
+dw 1
+*
+*SPEICHERN cnc
+*ENDE
+"""
+
+
+@unittest.skipUnless(os.access(os.environ.get("ZIR_EXE", ""), os.X_OK),
+                     "ZIR_EXE does not name the model program")
+class ProgramTest(unittest.TestCase):
+    def test_constant_west_wind_gives_a_plume_to_the_east(self):
+        # 100 hours from 270 degrees at 3 m/s, neutral. With the default re
+        # the sector centred on 270 degrees is number 26; with re 5 the
+        # sectors are centred on 5, 15, ..., so 270 opens sector 27.
+        from zirmap_lib import dmna  # the map tool's reader of result files
+        data = "time,dir,speed,class\n" + "".join("h%d,270,3,III/1\n" % i for i in range(100))
+        for re_line, sector in (("", 26), ("*PARAMETER\nre 5\n", 27)):
+            with self.subTest(re=re_line), tempfile.TemporaryDirectory() as tmp:
+                template = TEMPLATE.format(re=re_line)
+                write(os.path.join(tmp, "wind.csv"), data)
+                write(os.path.join(tmp, "template.txt"), template)
+                r = run_zirmet("wind.csv", "--km", "class", "--z0", "0.5", "--no-rose",
+                               "--template", "template.txt", "-o", "odrcmd.txt", cwd=tmp)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                found = situations(os.path.join(tmp, "odrcmd.txt"))
+                self.assertEqual(len(found), 1)
+                self.assertEqual((found[0]["ua"], found[0]["lm"], found[0]["z0"]), (3, 0, 0.5))
+                self.assertEqual(found[0]["dw"], [100 if k == sector else 0 for k in range(36)])
+                # Everything but the run sections and their remarks is kept
+                # byte for byte; the other parameters of those sections once.
+                with open(os.path.join(tmp, "odrcmd.txt"), "rb") as fh:
+                    made = fh.read().decode("cp1252")
+                start = made.index("- 1 dispersion situations")
+                block = made[start:made.index("*LISTE")]
+                self.assertEqual(made[:start] + made[start + len(block):],
+                                 re.sub(r"\*\* Situation.*?(?=\*LISTE)|\*\* another.*?\*\n", "",
+                                        template, flags=re.S))
+                self.assertIn("*PARAMETER\nha 10         ' anemometer height\n** Situation 1:", block)
+                self.assertNotIn("placeholder", made)
+                run = subprocess.run([os.environ["ZIR_EXE"], tmp], capture_output=True)
+                self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+                g = dmna.read_grid(os.path.join(tmp, "cnc"))
+                east, west = g.values[g.x > 0, :].sum(), g.values[g.x < 0, :].sum()
+                i, j = divmod(int(g.values.argmax()), g.values.shape[1])
+                self.assertGreater(g.x[i], 0)
+                self.assertLessEqual(abs(g.y[j]), 20)
+                self.assertEqual(west, 0.0)
+                self.assertGreater(east, 0.0)
+
+
+class ExampleTest(unittest.TestCase):
+    def test_example_command_file_is_what_the_chain_makes(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            r = subprocess.run(["bash", os.path.join(REPO, "examples", "weather", "build.sh"), tmp],
+                               capture_output=True, text=True)
+            self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+            with open(os.path.join(tmp, "odrcmd.txt"), "rb") as made, \
+                    open(os.path.join(REPO, "examples", "weather", "odrcmd.txt"), "rb") as kept:
+                self.assertEqual(made.read(), kept.read())
+            self.assertTrue(os.path.isfile(os.path.join(tmp, "windrose.png")))
+
+
+if __name__ == "__main__":
+    unittest.main()
