@@ -25,3 +25,18 @@ if /usr/bin/python3 -c 'import numpy, matplotlib' 2>/dev/null; then
 else
   echo "No maps: install python3-numpy python3-matplotlib (bash scripts/setup.sh does)"
 fi
+
+# Real weather in, real maps out: a synthetic year of hourly weather becomes
+# the situations of a command file (zirmet), the model runs it, and zirmap
+# draws the result in national coordinates (ETRS89 / UTM zone 32N).
+if /usr/bin/python3 -c 'import numpy, matplotlib, pyproj' 2>/dev/null; then
+  echo
+  rm -rf out/weather
+  bash examples/weather/build.sh out/weather > out/weather-summary.txt
+  mv out/weather-summary.txt out/weather/zirmet-summary.txt
+  ./build/ZIRidev out/weather -q
+  tools/zirmap out/weather/frh.dmna --area -10,-10,20,20 --origin 497000,5427000 \
+      --crs EPSG:25832 --asc out/weather --title "Weather example: biofilter"
+  echo "Weather example in out/weather/: series.csv, zirmet-summary.txt, windrose.png,"
+  echo "odrcmd.txt (situations by zirmet), odrlog.txt, frh.png and frh.asc/.prj in UTM 32N"
+fi
