@@ -11,6 +11,8 @@ import os
 import re
 import sys
 
+import zirtool
+
 EXIT_INPUT, EXIT_USAGE, EXIT_OUTPUT, EXIT_PACKAGES, EXIT_INTERNAL = 1, 2, 3, 4, 5
 TAG = "zirmap"
 
@@ -32,7 +34,7 @@ VALUE_OPTIONS = ("--source", "--area", "--points", "--levels", "--origin")
 
 
 def error(text):
-    sys.stderr.write("*** %s! (%s)\n" % (text, TAG))
+    zirtool.error(TAG, text)
 
 
 class UsageError(Exception):
@@ -224,7 +226,7 @@ def main(argv=None):
                 written.append(asc)
                 if wkt is not None:
                     prj = os.path.splitext(asc)[0] + ".prj"
-                    mapplot.replace_file(prj, lambda fh: fh.write(wkt.encode("utf-8")), "wb")
+                    mapplot.replace_file(prj, lambda fh: fh.write(wkt.encode("utf-8")))
                     written.append(prj)
         except OSError as e:
             error("can't write %s (%s)" % (e.filename or "output", e.strerror or e))
@@ -236,14 +238,4 @@ def main(argv=None):
 
 
 def run():
-    """Entry point: no traceback reaches the user, whatever happens."""
-    try:
-        sys.exit(main())
-    except KeyboardInterrupt:
-        error("interrupted")
-        sys.exit(130)
-    except SystemExit:
-        raise
-    except Exception as e:  # a fault of the tool itself, reported in one line
-        error("internal error: %s: %s" % (type(e).__name__, e))
-        sys.exit(EXIT_INTERNAL)
+    zirtool.run(main, TAG, EXIT_INTERNAL)

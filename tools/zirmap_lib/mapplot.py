@@ -9,7 +9,6 @@ national system; markers are still given in the model's coordinates.
 import dataclasses
 import math
 import os
-import tempfile
 import warnings
 
 import numpy as np
@@ -20,6 +19,8 @@ import matplotlib.pyplot as plt  # noqa: E402
 from matplotlib.colors import BoundaryNorm  # noqa: E402
 from matplotlib.patches import Polygon  # noqa: E402
 from matplotlib.ticker import FuncFormatter, MaxNLocator  # noqa: E402
+
+import zirtool  # noqa: E402
 
 # Frequencies (fractions of the time or of the hours): bands fine near the
 # assessment thresholds 0.10 and 0.15; below 1 % the map stays blank.
@@ -207,27 +208,15 @@ def build_map(grid, levels=None, sources=(), areas=(), points=None, title=None, 
                  "kind": kind, "lines": lines}
 
 
-def replace_file(path, write, mode):
-    """Writes through a temporary file beside path, so no half file is left."""
-    directory = os.path.dirname(os.path.abspath(path))
-    fd, tmp = tempfile.mkstemp(prefix=".zirmap-", dir=directory)
-    try:
-        with os.fdopen(fd, mode) as fh:
-            write(fh)
-        os.chmod(tmp, 0o644)
-        os.replace(tmp, path)
-    except BaseException:
-        try:
-            os.unlink(tmp)
-        except OSError:
-            pass
-        raise
+def replace_file(path, write):
+    """Writes path through a temporary file beside it, so no half file is left."""
+    os.replace(zirtool.stage(path, write), path)
 
 
 def save_png(fig, path):
     try:
         replace_file(path, lambda fh: fig.savefig(fh, format="png", bbox_inches="tight",
-                                                      pad_inches=0.15), "wb")
+                                                      pad_inches=0.15))
     finally:
         plt.close(fig)
 
@@ -256,4 +245,4 @@ def asc_text(grid, origin=None, nodata=-9999.0):
 
 def save_asc(grid, path, origin=None):
     text = asc_text(grid, origin)
-    replace_file(path, lambda fh: fh.write(text.encode("ascii")), "wb")
+    replace_file(path, lambda fh: fh.write(text.encode("ascii")))

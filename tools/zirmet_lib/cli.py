@@ -10,6 +10,8 @@ import argparse
 import os
 import sys
 
+import zirtool
+
 from . import classification as cls
 from .classification import ClassError, Sectors
 from .output import (MODEL_NW, MODEL_RE, PER_HOUR, Staged, TemplateError, apportion,
@@ -33,7 +35,7 @@ line, 3 output not written, 4 matplotlib missing, 5 internal error."""
 
 
 def error(text):
-    sys.stderr.write("*** %s! (%s)\n" % (text, TAG))
+    zirtool.error(TAG, text)
 
 
 class UsageError(Exception):
@@ -300,19 +302,4 @@ def main(argv=None):
 
 
 def run():
-    """Entry point: no traceback reaches the user, whatever happens."""
-    try:
-        sys.exit(main())
-    except KeyboardInterrupt:
-        error("interrupted")
-        sys.exit(130)
-    except BrokenPipeError:
-        # The reader of the summary went away (zirmet ... | head); the files
-        # are written by then.
-        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
-        sys.exit(0)
-    except SystemExit:
-        raise
-    except Exception as e:  # a fault of the tool itself, reported in one line
-        error("internal error: %s: %s" % (type(e).__name__, e))
-        sys.exit(EXIT_INTERNAL)
+    zirtool.run(main, TAG, EXIT_INTERNAL)

@@ -11,8 +11,9 @@ ASCII.
 
 import os
 import re
-import tempfile
 from dataclasses import dataclass, field
+
+import zirtool
 
 MODEL_NW, MODEL_RE = 36, 10.0       # the model's defaults of nw and re
 OWN = ("ua", "lm", "z0", "dw")      # what every generated section sets
@@ -201,12 +202,7 @@ class Staged:
 
     def add(self, path, write):
         """Writes path's future content with write(binary file)."""
-        directory = os.path.dirname(os.path.abspath(path))
-        fd, tmp = tempfile.mkstemp(prefix=".zirmet-", dir=directory)
-        self.files.append((tmp, path))
-        with os.fdopen(fd, "wb") as fh:
-            write(fh)
-        os.chmod(tmp, 0o644)
+        self.files.append((zirtool.stage(path, write), path))
 
     def commit(self):
         for tmp, path in self.files:

@@ -1,0 +1,45 @@
+"""What the companion tools share: their message line, their entry point and
+files that appear whole or not at all."""
+
+import os
+import sys
+import tempfile
+
+
+def error(tag, text):
+    """One message line on standard error in the system's style."""
+    sys.stderr.write("*** %s! (%s)\n" % (text, tag))
+
+
+def run(main, tag, internal_code):
+    """Runs main() and exits with its code; no traceback reaches the user."""
+    try:
+        sys.exit(main())
+    except KeyboardInterrupt:
+        error(tag, "interrupted")
+        sys.exit(130)
+    except BrokenPipeError:
+        # The reader of the standard output went away (... | head); what
+        # the tool writes to files is complete by then.
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        sys.exit(0)
+    except SystemExit:
+        raise
+    except Exception as e:  # a fault of the tool itself, reported in one line
+        error(tag, "internal error: %s: %s" % (type(e).__name__, e))
+        sys.exit(internal_code)
+
+
+def stage(path, write):
+    """Writes path's future content with write(binary file) into a temporary
+    file beside it and returns that file's name; rename it into place with
+    os.replace. On failure nothing is left behind."""
+    fd, tmp = tempfile.mkstemp(prefix=".zir-", dir=os.path.dirname(os.path.abspath(path)))
+    try:
+        with os.fdopen(fd, "wb") as fh:
+            write(fh)
+        os.chmod(tmp, 0o644)
+    except BaseException:
+        os.unlink(tmp)
+        raise
+    return tmp
