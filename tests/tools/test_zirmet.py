@@ -148,6 +148,16 @@ class SeriesTest(unittest.TestCase):
                     for s in found:
                         self.assertEqual(len(s["dw"]), 36)
                         self.assertEqual(s["z0"], 0.3)
+            # Calms follow the directions of the lowest speed class: 3 h from
+            # 90 degrees, 1 h from 180 degrees (sectors 8 and 17).
+            write(os.path.join(tmp, "s.csv"), "time,dd,ff,ak\n1,90,1,I\n2,90,1,I\n3,90,1,II\n"
+                  "4,180,1.2,I\n5,,0.1,III/1\n6,0,0,III/1\n7,10,5,III/1\n")
+            r = run_zirmet("s.csv", "--dir", "dd", "--speed", "ff", "--km", "ak", "--z0", "0.3",
+                           "-o", "frag.txt", "--no-rose", cwd=tmp)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            calm = situations(os.path.join(tmp, "frag.txt"))[2]
+            self.assertEqual(calm["ua"], 0.05)
+            self.assertEqual([(k, h) for k, h in enumerate(calm["dw"]) if h], [(8, 1.5), (17, 0.5)])
 
     def test_bad_input_is_reported_and_nothing_written(self):
         head = "time,dir,speed,L\n"

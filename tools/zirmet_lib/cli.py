@@ -56,7 +56,7 @@ def numbers(text, what):
 
 def make_parser():
     p = Parser(prog="zirmet", formatter_class=argparse.RawDescriptionHelpFormatter,
-               description="Makes the dispersion situations (*PARAMETER run sections) of the "
+               description="Makes the dispersion situations (*PARAMETER run sections) of the\n"
                            "model from an hourly weather series or a dispersion class statistic.",
                epilog=USAGE_EPILOG)
     p.add_argument("input", metavar="FILE.csv", help="weather data with a header row")
