@@ -82,21 +82,25 @@ class PlumeTable:
         return getattr(self, column)[hit[0]]
 
 
-def plume_tables(log):
-    """Every plume-table listing of the log, in order."""
-    tables = []
+def _listings(log, heading, skip):
+    """The rows of numbers of every listing under a heading line: from skip
+    lines below the heading up to the next empty line."""
     lines = log.splitlines()
     for k, line in enumerate(lines):
-        if line != "Werte der Fahnenfunktionen":
+        if line != heading:
             continue
         rows = []
-        for row in lines[k + 3:]:
+        for row in lines[k + skip:]:
             if not row.strip():
                 break
             rows.append(_numbers(row))
-        a = np.array(rows, dtype=float).reshape(-1, 8)
-        tables.append(PlumeTable(*a.T))
-    return tables
+        yield rows
+
+
+def plume_tables(log):
+    """Every plume-table listing of the log, in order."""
+    return [PlumeTable(*np.array(rows, dtype=float).reshape(-1, 8).T)
+            for rows in _listings(log, "Werte der Fahnenfunktionen", 3)]
 
 
 @dataclass
@@ -150,16 +154,6 @@ class Points:
 
 def point_listings(log):
     """Every receptor-point listing of the log, in order."""
-    result = []
-    lines = log.splitlines()
-    for k, line in enumerate(lines):
-        if line != "Werte an den Aufpunkten:":
-            continue
-        rows = []
-        for row in lines[k + 2:]:
-            if not row.strip():
-                break
-            rows.append(_numbers(row)[1:])
-        a = np.array(rows, dtype=float).reshape(-1, 5)
-        result.append(Points(*a.T))
-    return result
+    # Each row begins with the point's number.
+    return [Points(*np.array([r[1:] for r in rows], dtype=float).reshape(-1, 5).T)
+            for rows in _listings(log, "Werte an den Aufpunkten:", 2)]
