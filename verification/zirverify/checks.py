@@ -22,7 +22,10 @@ class Check:
         # A NaN deviation is a failure, not a pass.
         return self.value <= self.tolerance
 
-    def line(self):
-        return "%-6s %-58s value %.3e  tolerance %.3e%s" % (
+    def lines(self):
+        """The result with value and tolerance, then the closed form and
+        what the value measures."""
+        text = "%-6s %-58s value %.3e  tolerance %.3e\n       closed form: %s" % (
             "passed" if self.passed else "FAILED", self.name, self.value, self.tolerance,
-            ("  (" + self.detail + ")") if self.detail else "")
+            self.closed_form)
+        return text + ("\n       " + self.detail if self.detail else "")

@@ -3,7 +3,8 @@ data through the model program and writes the report.
 
 Exit codes: 0 every analytic check passed; 1 an analytic check failed;
 2 a bad command line; 3 the model program or the data could not be run or
-read, or the report could not be written; 4 numpy or matplotlib missing.
+read, or the report could not be written; 4 numpy or matplotlib missing;
+5 a fault of the tool itself.
 """
 
 import argparse
@@ -11,7 +12,7 @@ import os
 import subprocess
 import sys
 
-EXIT_FAILED, EXIT_USAGE, EXIT_RUN, EXIT_PACKAGES = 1, 2, 3, 4
+EXIT_FAILED, EXIT_USAGE, EXIT_RUN, EXIT_PACKAGES, EXIT_INTERNAL = 1, 2, 3, 4, 5
 TAG = "verify"
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
@@ -77,11 +78,16 @@ def main(argv=None):
         error("no model program %s (build it first: scripts/verify.sh does)" % args.exe)
         return EXIT_RUN
     out = args.out
+    path = os.path.join(out, "report.md")
     try:
         os.makedirs(out, exist_ok=True)
+        # A report of an earlier run must not outlive a run that fails.
+        for name in ("report.md", "prairie_grass_scatter.png", "prairie_grass_ratio.png"):
+            if os.path.exists(os.path.join(out, name)):
+                os.unlink(os.path.join(out, name))
         checks = analytic.run_all(args.exe, os.path.join(out, "analytic"))
         for c in checks:
-            print(c.line())
+            print(c.lines())
         field_part = None
         if not args.analytic:
             runs, pairs, change = field.compare(args.exe, args.data, out)
@@ -94,7 +100,6 @@ def main(argv=None):
             print("Prairie Grass, %d runs, %d arcs (reported, not judged):" % (len(runs),
                                                                                 len(pairs)))
             print("\n".join(report.field_table(report.field_rows(pairs))))
-        path = os.path.join(out, "report.md")
         report.write(path, program_name(args.exe), checks, field_part)
     except (ModelError, DataError) as e:
         error(str(e))
@@ -109,4 +114,14 @@ def main(argv=None):
 
 
 def run():
-    sys.exit(main())
+    """Entry point: no traceback reaches the user, whatever happens."""
+    try:
+        sys.exit(main())
+    except KeyboardInterrupt:
+        error("interrupted")
+        sys.exit(130)
+    except SystemExit:
+        raise
+    except Exception as e:  # a fault of the tool itself, reported in one line
+        error("internal error: %s: %s" % (type(e).__name__, e))
+        sys.exit(EXIT_INTERNAL)

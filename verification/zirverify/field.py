@@ -65,7 +65,9 @@ def read_runs(path):
     try:
         with open(path, newline="", encoding="utf-8") as fh:
             rows = list(csv.DictReader(fh))
-    except (OSError, UnicodeDecodeError, csv.Error) as e:
+    except OSError as e:
+        raise DataError("cannot read %s (%s)" % (path, e.strerror or e))
+    except (UnicodeDecodeError, csv.Error) as e:
         raise DataError("cannot read %s: %s" % (path, e))
     for row in rows:
         if row.get("met_available", "").strip() != "1":
