@@ -26,3 +26,17 @@ function(zir_test module)
                        WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
                        PROPERTIES ENVIRONMENT "ZIR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()
+
+# zir_python_tests(prefix module group...): one CTest test per test class
+# (group) of the Python module <module>.py in this folder, run with the
+# distribution's Python; ZIR_EXE names the model program for the tests that
+# read what it writes.
+function(zir_python_tests prefix module)
+  foreach(group ${ARGN})
+    add_test(NAME ${prefix}_${group}
+             COMMAND /usr/bin/python3 -m unittest -v ${module}.${group}
+             WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+    set_tests_properties(${prefix}_${group} PROPERTIES
+      ENVIRONMENT "ZIR_EXE=$<TARGET_FILE:ZIRidev>;MPLBACKEND=Agg;PYTHONDONTWRITEBYTECODE=1")
+  endforeach()
+endfunction()

@@ -1,0 +1,1 @@
+"""Verification of the odor dispersion model: analytic limits and field data."""
