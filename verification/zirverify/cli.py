@@ -17,9 +17,13 @@ TAG = "verify"
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 
+# The message line and the entry point are the companion tools' own.
+sys.path.insert(0, os.path.join(REPO, "tools"))
+import zirtool  # noqa: E402
+
 
 def error(text):
-    sys.stderr.write("*** %s! (%s)\n" % (text, TAG))
+    zirtool.error(TAG, text)
 
 
 def make_parser():
@@ -115,13 +119,4 @@ def main(argv=None):
 
 def run():
     """Entry point: no traceback reaches the user, whatever happens."""
-    try:
-        sys.exit(main())
-    except KeyboardInterrupt:
-        error("interrupted")
-        sys.exit(130)
-    except SystemExit:
-        raise
-    except Exception as e:  # a fault of the tool itself, reported in one line
-        error("internal error: %s: %s" % (type(e).__name__, e))
-        sys.exit(EXIT_INTERNAL)
+    zirtool.run(main, TAG, EXIT_INTERNAL)
