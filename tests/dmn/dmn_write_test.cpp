@@ -201,6 +201,11 @@ TEST_F(DmnWriteTest, Errors) {
                         "can't get subarray with sequence \"k+\"! (QORdmn.DmnWrite.1)\n");
   EXPECT_EQ(MsgErr, -1);
   zt::ResetMsg();
+  zt::LogCapture log1;
+  EXPECT_EQ(DmnWrite((dir_ / "e").c_str(), "mode text\nsequ\ti+,j+,i+\n", &a_), -1);
+  EXPECT_EQ(log1.text(), "index i named twice in i+,j+,i+! (QORary.AryDefAry.7)\n"
+                         "can't get subarray with sequence \"i+,j+,i+\"! (QORdmn.DmnWrite.1)\n");
+  zt::ResetMsg();
   zt::LogCapture log2;
   EXPECT_EQ(DmnWrite((dir_ / "e").c_str(), "form\t%8.3lf\n", &a_), -1);
   EXPECT_EQ(log2.text(), "inconsistent element size: format 8, should be 4! (QORdmn.AnaForm.20)\n"
