@@ -242,6 +242,21 @@ TEST_F(DmnWriteTest, FailedWriteKeepsTheEarlierFiles) {
   EXPECT_EQ(zt::ReadFile(dir_ / "keep.dmna"), dmna);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator{}), 2);
 
+  // The descriptor cannot follow its new data file: the earlier data file
+  // comes back, so the pair is never new data beside an earlier descriptor.
+  zt::ResetMsg();
+  Write("pair", "data\tpairdata\n");
+  const std::string earlier = zt::ReadFile(dir_ / "pairdata.dmnb");
+  *static_cast<float*>(AryPtr(&a_, 1, 1)) = -1;
+  fs::remove(dir_ / "pair.dmna");
+  fs::create_directories(dir_ / "pair.dmna/x");
+  zt::LogCapture log1;
+  EXPECT_EQ(DmnWrite((dir_ / "pair").c_str(), "data\tpairdata\n", &a_), -1);
+  EXPECT_EQ(log1.text(), "can't write header to file " + (dir_ / "pair.dmna") + "! (QORdmn.DmnWrite.3)\n");
+  EXPECT_EQ(zt::ReadFile(dir_ / "pairdata.dmnb"), earlier);
+  for (const auto& e : fs::directory_iterator(dir_.path()))
+    EXPECT_EQ(e.path().filename().string().find(".~"), std::string::npos) << e.path();
+
   // Text data in the descriptor itself: an unwritable directory fails on
   // open and the earlier file stays as it was.
   zt::ResetMsg();
