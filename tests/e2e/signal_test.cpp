@@ -9,8 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <vector>
@@ -70,18 +72,23 @@ const char kBigOutput[] =
     "*DIMENSIONIERUNG\nnw 1\n*GITTER\nnx 1500\nny 1500\ndr 1\n*QUELLE\nxq 100000\n"
     "*PARAMETER run\nre 270\nnu 1\ndw 1\n*SPEICHERN cnc\n*ENDE\n";
 
-// Starts the big output and stops the program while its temporary result
-// file exists; returns the stopped child, or -1.
-pid_t StopDuringOutput(const zt::TempDir& dir) {
+// Starts the big output, stops the program while its temporary result
+// file exists, sends it the signals and lets it go on. Returns its exit
+// code, or -2 when the output ended before it could be stopped.
+int InterruptOutput(const zt::TempDir& dir, std::initializer_list<int> signals) {
   zt::WriteFile(dir / "odrcmd.txt", kBigOutput);
   pid_t pid = Start(dir, {"."});
   const std::string temp = dir / "cnc.dmna.~0.tmp";
-  if (!AwaitFile(pid, temp)) return -1;
+  if (!AwaitFile(pid, temp)) return -2;
   kill(pid, SIGSTOP);
   int status = 0;
   waitpid(pid, &status, WUNTRACED);
-  if (!WIFSTOPPED(status) || !fs::exists(temp)) return -1;
-  return pid;
+  const bool during = WIFSTOPPED(status) && fs::exists(temp);
+  for (int sig : signals)
+    if (during) kill(pid, sig);
+  kill(pid, SIGCONT);
+  const int code = ExitCode(pid);
+  return during ? code : -2;
 }
 
 std::vector<std::string> Leftovers(const zt::TempDir& dir) {
@@ -116,11 +123,7 @@ TEST(Signal, InterruptWhileWaitingForCommandsEndsWithErrorExitAnd130) {
 
 TEST(Signal, TerminationDuringOutputLeavesNoTemporaryFile) {
   zt::TempDir dir;
-  pid_t pid = StopDuringOutput(dir);
-  ASSERT_GT(pid, 0) << "the output ended before it could be interrupted";
-  kill(pid, SIGTERM);
-  kill(pid, SIGCONT);
-  EXPECT_EQ(143, ExitCode(pid));
+  EXPECT_EQ(143, InterruptOutput(dir, {SIGTERM}));
   std::string log = zt::MaskTimes(zt::ReadFile(dir / "odrlog.txt"));
   const std::string end = "<TIME>\nZIRidev aborted (15)\n*** error exit at <TIME>\n";
   EXPECT_EQ(end, log.substr(log.size() - std::min(log.size(), end.size()))) << log;
@@ -130,14 +133,9 @@ TEST(Signal, TerminationDuringOutputLeavesNoTemporaryFile) {
 
 TEST(Signal, SecondSignalEndsTheProcessAtOnce) {
   zt::TempDir dir;
-  pid_t pid = StopDuringOutput(dir);
-  ASSERT_GT(pid, 0) << "the output ended before it could be interrupted";
   // Both are pending when the program goes on; whichever comes second ends
   // it without the closing line.
-  kill(pid, SIGHUP);
-  kill(pid, SIGTERM);
-  kill(pid, SIGCONT);
-  int code = ExitCode(pid);
+  int code = InterruptOutput(dir, {SIGHUP, SIGTERM});
   EXPECT_TRUE(code == 128 + SIGHUP || code == 128 + SIGTERM) << code;
   EXPECT_EQ(std::string::npos, zt::ReadFile(dir / "odrlog.txt").find("error exit"));
 }
