@@ -10,6 +10,7 @@
 
 #include "ary/ary.h"
 #include "dmn/dmn.h"
+#include "fuzz_support.h"
 #include "msg/msg.h"
 #include "txt/txt.h"
 
@@ -34,10 +35,7 @@ void Store(const std::string& path, const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  MsgErr = 0;
-  MsgLog = nullptr;
-  MsgVerbose = 0;
-  MsgQuiet = 1;
+  FuzzSilence();
   std::string input(reinterpret_cast<const char*>(data), size);
   size_t cut = input.find("@@\n");
   size_t headEnd = cut == std::string::npos ? size : cut;

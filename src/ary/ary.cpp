@@ -233,24 +233,24 @@ int AryDefAry(AryDesc* source, AryDesc* target, AryDesc* range, const char* spec
         break;
       }
       case '+':
-        selStart[s] = sb.lower;
-        selEnd[s] = sb.upper;
-        addsView = true;
-        break;
       case '-':
-        selStart[s] = sb.upper;
-        selEnd[s] = sb.lower;
+        // Nothing may follow the sign: "i+j-" is not a sequence of two.
+        if (t[2]) return MSG_FAIL(MsgTag(kModule, "AryDefAry", "3"), "invalid specification: %s! (%s)\n", t);
+        selStart[s] = (t[1] == '+') ? sb.lower : sb.upper;
+        selEnd[s] = (t[1] == '+') ? sb.upper : sb.lower;
         addsView = true;
         break;
       default:
         return MSG_FAIL(MsgTag(kModule, "AryDefAry", "3"), "invalid specification: %s! (%s)\n", t);
     }
+    // An index named twice would give the view two dimensions over one
+    // stride, or a dimension whose selection a later token changed: either
+    // reaches beyond the source's storage. So every index is named once,
+    // which also keeps the view within five dimensions.
+    if (named[s])
+      return MSG_FAIL(MsgTag(kModule, "AryDefAry", "7"), "index %c named twice in %s! (%s)\n", t[0], spec);
     named[s] = true;
     if (addsView) {
-      // A source dimension named in several range tokens could otherwise
-      // push the view beyond the five dimensions a descriptor holds.
-      if (nview >= AryMaxDim)
-        return MSG_FAIL(MsgTag(kModule, "AryDefAry", "3"), "invalid specification: %s! (%s)\n", t);
       viewSource[nview] = s;
       viewBase[nview] = base;
       nview++;

@@ -1,12 +1,19 @@
 // Data file writer: an array as a ".dmna" descriptor (header lines, "*")
 // followed by text data, or with a separate ".dmnt"/".dmnb" data file.
-// Files are written under temporary names and renamed into place only when
-// everything is written, so a failed write never leaves a truncated result
-// and an earlier file of the same name survives.
+// Files are written under temporary names, written through to the disk and
+// renamed into place only when everything is written, so a failed or
+// interrupted write never leaves a truncated result and the earlier files
+// of the same names survive. A pending signal (MsgSignal) stops the writer
+// between blocks of elements.
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "ary/ary.h"
@@ -25,6 +32,16 @@ int Fail(const char* site, const char* format, const char* arg) {
   return MSG_FAIL(MsgTag(kModule, "DmnWrite", site), format, arg);
 }
 
+// Work between two looks at MsgSignal: elements, and bytes of a block
+// written whole.
+constexpr long kBlockElements = 4096;
+constexpr size_t kBlockBytes = size_t{1} << 20;
+
+// The n-th spare name beside name: name, ".~", n and the suffix.
+std::string SpareName(const std::string& name, int n, const char* suffix) {
+  return name + ".~" + std::to_string(n) + suffix;
+}
+
 // A file that becomes visible under its final name only through Commit.
 class PendingFile {
  public:
@@ -40,7 +57,7 @@ class PendingFile {
   // keeps an unrelated file that happens to have the same name untouched.
   bool Open() {
     for (int n = 0; n < 100; n++) {
-      std::string temp = final_ + ".~" + std::to_string(n) + ".tmp";
+      std::string temp = SpareName(final_, n, ".tmp");
       errno = 0;
       fp_ = std::fopen(temp.c_str(), "wbx");
       if (fp_) {
@@ -52,10 +69,12 @@ class PendingFile {
     return false;
   }
 
-  // Closes the file; false when a write error was pending.
+  // Writes the file through to the disk and closes it; false when a write
+  // failed. Only a file that is on the disk is renamed into place, or a
+  // crash could leave an empty result under the final name.
   bool Close() {
     if (!fp_) return true;
-    bool ok = !std::ferror(fp_);
+    bool ok = std::fflush(fp_) == 0 && !std::ferror(fp_) && ::fsync(::fileno(fp_)) == 0;
     ok = (std::fclose(fp_) == 0) && ok;
     fp_ = nullptr;
     return ok;
@@ -75,6 +94,48 @@ class PendingFile {
   std::string temp_;
   std::FILE* fp_ = nullptr;
 };
+
+// A second name for the regular file name (a hard link, or else a copy), so
+// that it can come back after it was replaced. Returns that name, or "" when
+// there is no such file; *ok is false when no second name could be made.
+std::string KeepEarlier(const std::string& name, bool* ok) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  *ok = true;
+  if (!fs::is_regular_file(name, ec)) return "";
+  for (int n = 0; n < 100; n++) {
+    std::string keep = SpareName(name, n, ".old");
+    fs::create_hard_link(name, keep, ec);
+    if (ec && ec != std::errc::file_exists) fs::copy_file(name, keep, ec);
+    if (!ec) return keep;
+    if (ec != std::errc::file_exists) break;
+  }
+  *ok = false;
+  return "";
+}
+
+// Puts the closed data file and then its closed descriptor in place. When
+// the descriptor cannot follow, the earlier data file comes back (or the new
+// one goes), so a failure leaves the earlier pair, never new data beside an
+// earlier descriptor. Returns 0, 1 when the data file failed, 2 when the
+// descriptor did.
+int CommitPair(PendingFile& data, PendingFile& descriptor) {
+  bool kept = false;
+  const std::string keep = KeepEarlier(data.name(), &kept);
+  if (!kept || !data.Commit()) {
+    if (!keep.empty()) std::remove(keep.c_str());
+    return 1;
+  }
+  if (descriptor.Commit()) {
+    if (!keep.empty()) std::remove(keep.c_str());
+    return 0;
+  }
+  if (keep.empty())
+    std::remove(data.name().c_str());
+  else
+    std::rename(keep.c_str(), data.name().c_str());  // on failure the earlier data stay under keep
+  return 2;
+}
 
 // Prints one field of the element at p: a tab and the value. Floats and
 // doubles are scaled by the header factor times the field's factor.
@@ -120,11 +181,13 @@ void PrintField(std::FILE* fp, const char* p, const Field& field, float fact) {
 // Calls visit(element) for every element of the view, the last index
 // running fastest, and wrapped(d) whenever index d > 0 passes its upper
 // bound. Returns false when an element cannot be located.
+// Stops, returning false, when a signal is pending.
 template <class Visit, class Wrap>
 bool VisitElements(AryDesc* view, Visit visit, Wrap wrapped) {
   int idx[AryMaxDim] = {};
   for (int d = 0; d < view->numdm; d++) idx[d] = view->bound[d].lower;
-  for (;;) {
+  for (long count = 1;; count++) {
+    if (count % kBlockElements == 0 && MsgSignal) return false;
     void* p = AryPtr(view, idx[0], idx[1], idx[2], idx[3], idx[4]);
     if (!p) return false;
     if (!visit(static_cast<const char*>(p))) return false;
@@ -236,7 +299,8 @@ int DmnWrite(const char* name, const char* header, AryDesc* pa) {
         return Fail("3", "can't write header to file %s! (%s)\n", "stdout");
       std::fputs("*\n", fp);
     }
-    if (!WriteTextBlock(fp, &view, printed, fact)) return Fail("8", "index error writing to file %s! (%s)\n", name);
+    if (!WriteTextBlock(fp, &view, printed, fact))
+      return MsgSignal ? -1 : Fail("8", "index error writing to file %s! (%s)\n", name);
     std::fputc('\n', fp);
     return 1;
   }
@@ -262,14 +326,20 @@ int DmnWrite(const char* name, const char* header, AryDesc* pa) {
   std::FILE* fp = out.fp();
   const char* outName = out.name().c_str();
 
+  // An interrupted write returns without a message; the temporary files go.
   if (!binary) {
-    if (!WriteTextBlock(fp, &view, printed, fact)) return Fail("8", "index error writing to file %s! (%s)\n", outName);
+    if (!WriteTextBlock(fp, &view, printed, fact))
+      return MsgSignal ? -1 : Fail("8", "index error writing to file %s! (%s)\n", outName);
     std::fputs("\n***\n", fp);
     if (std::ferror(fp)) return Fail("6", "can't write data to file %s! (%s)\n", outName);
   } else if (sequ.empty() && allPrinted && pa->flag >= 0) {
     // A created array is one block in storage order: written as it is.
-    if (std::fwrite(pa->data, 1, static_cast<size_t>(pa->ttlsz), fp) != static_cast<size_t>(pa->ttlsz))
-      return Fail("7", "can't write data to file %s! (%s)\n", outName);
+    const char* p = static_cast<const char*>(pa->data);
+    for (size_t left = static_cast<size_t>(pa->ttlsz), n; left > 0; left -= n, p += n) {
+      if (MsgSignal) return -1;
+      n = std::min(left, kBlockBytes);
+      if (std::fwrite(p, 1, n, fp) != n) return Fail("7", "can't write data to file %s! (%s)\n", outName);
+    }
   } else {
     // Element by element in index order, with the printed fields only, so
     // that "size" in the header describes every element of the file.
@@ -290,15 +360,27 @@ int DmnWrite(const char* name, const char* header, AryDesc* pa) {
         },
         [](int) {});
     if (!written) return Fail("6", "can't write data to file %s! (%s)\n", outName);
-    if (!located) return Fail("5", "index error writing to file %s! (%s)\n", outName);
+    if (!located) return MsgSignal ? -1 : Fail("5", "index error writing to file %s! (%s)\n", outName);
   }
 
-  // The data file first, so that a descriptor never refers to missing data.
-  if (separate && !dataFile.Commit())
+  // On the disk before anything is renamed; a signal until then, too, keeps
+  // the earlier files.
+  auto dataFailed = [&] {
     return Fail(binary && sequ.empty() ? "7" : "6", "can't write data to file %s! (%s)\n", dataName.c_str());
-  if (!descriptor.Commit()) {
+  };
+  auto descriptorFailed = [&] {
     if (separate) return Fail("3", "can't write header to file %s! (%s)\n", descriptor.name().c_str());
     return Fail("6", "can't write data to file %s! (%s)\n", descriptor.name().c_str());
+  };
+  if (separate && !dataFile.Close()) return dataFailed();
+  if (!descriptor.Close()) return descriptorFailed();
+  if (MsgSignal) return -1;
+  if (!separate) return descriptor.Commit() ? 1 : descriptorFailed();
+  switch (CommitPair(dataFile, descriptor)) {
+    case 1:
+      return dataFailed();
+    case 2:
+      return descriptorFailed();
   }
   return 1;
 }

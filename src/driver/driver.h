@@ -17,7 +17,19 @@ extern std::string LogName;  // log file, option -l
 
 int Main(int argc, char* argv[]);
 void HandleExit();
-void HandleSignal(int sig);
+void HandleSignal(int sig);  // SIGINT, SIGTERM, SIGHUP: records the signal in MsgSignal
+void HandleCrash(int sig);   // SIGSEGV: ends the process with 128 + sig
+
+// 0 while everything written to the log reached it; else -1 after the
+// message.
+int CheckLog();
+// Reports the signal in MsgSignal as the end of the run; returns its exit
+// code, 128 + the signal.
+int Interrupted();
+// Ends the run with exit code code: the closing line to the log, which is
+// then closed, and to the screen. Returns code, or 12 for a successful run
+// whose log could not be written.
+int FinishRun(int code);
 
 // Runs the command file section by section; returns the exit code.
 int RunCommands(const char* cmdFile);

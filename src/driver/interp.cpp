@@ -33,8 +33,11 @@ struct SizedDim {
 SizedDim SizedDims[] = {{"nz", &prm::nz, 0}, {"mi", &prm::mi, 0}, {"nl", &prm::nl, 0},
                         {"nm", &prm::nm, 0}, {"nw", &prm::nw, 0}, {"mp", &prm::mp, 0}};
 
-// Reports a failure of the section loop and yields its exit code.
-#define FAIL(site, code, format) (MSG_FAIL(MsgTag(ModName, "Main", site), format), (code))
+// Reports a failure of the section loop and yields its exit code. A
+// computation or output that a signal stopped fails without a message: the
+// run then ends as interrupted.
+#define FAIL(site, code, format) \
+  (MsgSignal ? Interrupted() : (MSG_FAIL(MsgTag(ModName, "Main", site), format), (code)))
 
 bool Contains(const char* text, const char* word) { return std::strstr(text, word) != nullptr; }
 
@@ -123,8 +126,8 @@ int Dispatch(const char* section, char* argument, bool& end) {
         return FAIL("17", 17, "*** maximum number of intervals Mi exceeded! (%s)\n");
       return 0;
     case 's':
-      WriteResult(argument);
-      if (MsgErr < 0) return FAIL("11", 11, "*** error in output of results! (%s)\n");
+      if (WriteResult(argument) < 0 || MsgErr < 0)
+        return FAIL("11", 11, "*** error in output of results! (%s)\n");
       return 0;
     case 't':
       // Without a log the table has nowhere to go.
@@ -210,12 +213,17 @@ int RunCommands(const char* cmdFile) {
   while (!end) {
     int n = PrmRead(first ? cmdFile : "", section, argument);
     first = false;
+    // A signal can also cut a read from a terminal or pipe short.
+    if (MsgSignal) return Interrupted();
     if (n == 0 && MsgErr >= 0) break;
     if (MsgErr < 0) return FAIL("2", 2, "*** can't read input file! (%s)\n");
     if (!DimsDone && std::tolower(static_cast<unsigned char>(section[1])) != 'd')
       return FAIL("16", 16, "*** erroneous initialization! (%s)\n");
     int rc = Dispatch(section, argument, end);
     if (rc) return rc;
+    if (MsgSignal) return Interrupted();
+    // A listing that exists only in the log must not be lost unnoticed.
+    if (CheckLog() < 0) return 12;
   }
   PrmRead(nullptr, nullptr, nullptr);
   return 0;

@@ -1,4 +1,6 @@
 // Start-up, command line, log file, closing line and signal handling.
+#include <signal.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +20,9 @@ std::string CmdName;
 std::string LogName;
 
 namespace {
+
+std::string LogPath;  // the log's file name, for messages
+bool Closed = false;  // the closing line is written
 
 const char* Now() {
   std::time_t t = std::time(nullptr);
@@ -42,7 +47,11 @@ int OptionThreads(const char* rest) {
 
 }  // namespace
 
+// Closing line of a process that ends elsewhere than through FinishRun (a
+// module that ends the process itself).
 void HandleExit() {
+  if (Closed) return;
+  Closed = true;
   MsgVerbose = 1;
   MsgQuiet--;
   MsgOut(MsgErr >= 0 ? "FINISHED" : "*** error exit");
@@ -50,24 +59,76 @@ void HandleExit() {
 }
 
 void HandleSignal(int sig) {
-  // An interrupted or crashed run must not look like a success to the
-  // calling script: close with the error line and exit code 128 + signal.
+  // Only async-signal-safe work here: the run stops at its next look at
+  // MsgSignal. A second signal means the run is not to be waited for.
+  if (MsgSignal.exchange(sig) != 0) std::_Exit(128 + sig);
+}
+
+void HandleCrash(int sig) {
+  // After an invalid memory access nothing can be trusted to work, not even
+  // the closing line; the exit code still tells the calling script.
+  std::_Exit(128 + sig);
+}
+
+namespace {
+
+// stdio keeps a write error until the stream is closed, so one look after a
+// flush covers every write since the log was opened.
+bool LogWritten() { return std::fflush(MsgLog) == 0 && !std::ferror(MsgLog); }
+
+int LogFailure() {
+  return MSG_FAIL(MsgTag(ModName, "Main", "28"), "*** can't write into log-file %s! (%s)\n", LogPath.c_str());
+}
+
+}  // namespace
+
+int CheckLog() { return (!MsgLog || LogWritten()) ? 0 : LogFailure(); }
+
+int Interrupted() {
+  const int sig = MsgSignal;
   MsgErr = -1;
   MsgVerbose = 1;
   MsgQuiet--;
   MsgOut("%s", Now());
   MsgOut("%s aborted (%d)\n", ModName, sig);
-  if (MsgLog) {
-    if (MsgLog != stderr && MsgLog != stdout) std::fclose(MsgLog);
-    MsgLog = nullptr;
-  }
   MsgQuiet++;
-  std::exit(128 + sig);
+  return 128 + sig;
+}
+
+int FinishRun(int code) {
+  if (code == 0 && CheckLog() < 0) code = 12;
+  Closed = true;
+  MsgVerbose = 1;
+  MsgQuiet--;
+  const char* what = (MsgErr >= 0) ? "FINISHED" : "*** error exit";
+  const char* when = Now();
+  // The log gets its closing line and is closed before the screen gets its
+  // own, so that a log that fails only now still turns the run into an
+  // error there.
+  if (MsgLog) {
+    std::fprintf(MsgLog, "%s at %s", what, when);
+    bool ok = LogWritten();
+    if (MsgLog != stderr && MsgLog != stdout) ok = (std::fclose(MsgLog) == 0) && ok;
+    MsgLog = nullptr;
+    if (!ok && code == 0) {
+      code = 12;
+      LogFailure();
+      what = "*** error exit";
+    }
+  }
+  MsgOut("%s at %s", what, when);
+  MsgQuiet++;
+  return code;
 }
 
 int Main(int argc, char* argv[]) {
-  std::signal(SIGINT, HandleSignal);
-  std::signal(SIGSEGV, HandleSignal);
+  // No SA_RESTART: a read of the command file from a terminal or a pipe
+  // returns at a signal, so that a run waiting for input stops as well.
+  struct sigaction stop {};
+  stop.sa_handler = HandleSignal;
+  sigemptyset(&stop.sa_mask);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &stop, nullptr);
+  std::signal(SIGSEGV, HandleCrash);
   if (argc < 2) {
     std::printf("%s Version %s (%s %s)\n", ModName, ModVersion, BuildDate, BuildTime);
     std::printf("Information zur Art des Aufrufes: %s -h\n", ModName);
@@ -101,9 +162,11 @@ int Main(int argc, char* argv[]) {
     if (WorkDir.back() != ':' && WorkDir.back() != '/') WorkDir += '/';
     if (LogName.empty()) {
       MsgLog = stderr;
+      LogPath = "stderr";
     } else if (LogName[0] != '-') {
       const char* fn = MakeFileName(LogName.c_str(), ".txt");
       if (!*fn) return MSG_FAIL(MsgTag(ModName, "Main", "26"), "*** unable to build file name of log-file! (%s)\n");
+      LogPath = fn;
       MsgLog = std::fopen(fn, "wb");
       if (!MsgLog)
         return MSG_FAIL(MsgTag(ModName, "Main", "27"), "*** can't write into log-file %s! (%s)\n", fn);
@@ -133,8 +196,11 @@ int Main(int argc, char* argv[]) {
   // "CON" names the standard input; it must reach the reader unchanged, not
   // as a file CON.txt in the working directory.
   const char* cmd = (CmdName == "CON") ? "CON" : MakeFileName(CmdName.c_str(), ".txt");
-  if (!*cmd) return MSG_FAIL(MsgTag(ModName, "Main", "1"), "*** invalid file name for input! (%s)\n"), 1;
+  if (!*cmd) {
+    MSG_FAIL(MsgTag(ModName, "Main", "1"), "*** invalid file name for input! (%s)\n");
+    return FinishRun(1);
+  }
   char cmdFile[kMaxFileName + 1];
   std::strcpy(cmdFile, cmd);
-  return RunCommands(cmdFile);
+  return FinishRun(RunCommands(cmdFile));
 }

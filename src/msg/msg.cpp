@@ -11,6 +11,8 @@ int MsgErr = 0;
 int MsgVerbose = 0;
 int MsgQuiet = 0;
 int MsgEcho = 0;
+std::atomic<int> MsgSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "MsgSignal is written in a signal handler");
 
 namespace {
 

@@ -2,6 +2,7 @@
 // errors, the origin-tag convention, a tokenizer, and time values.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 
 // Process-wide settings (zero at start). The driver sets them; every module
@@ -11,6 +12,12 @@ extern int MsgErr;          // 0, or -1 once an error was reported; never reset
 extern int MsgVerbose;      // verbose level (option -v)
 extern int MsgQuiet;        // quiet level (option -q); above 0: no screen copy
 extern int MsgEcho;         // echo flag of the command-file reader (option -e)
+
+// The number of a signal that asks the run to stop, 0 while none came. Only
+// the driver's signal handler sets it (a lock-free atomic may be written
+// there). Long loops look at it between blocks of work and, when it is set,
+// stop and return -1 without a message; the driver then ends the run.
+extern std::atomic<int> MsgSignal;
 
 constexpr int MsgBufSize = 4000;
 

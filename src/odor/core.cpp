@@ -134,14 +134,11 @@ int CoreInit(OdorCore* c) {
     c->logcl.assign(c->classes, inf);
     c->od.assign(c->classes, 0.0f);
     bool rising = true;
-    float step = 0;  // largest step of ln cl between classes
     for (int k = 0; k <= c->nl; k++) {
       c->logcl[k] = static_cast<float>(std::log(static_cast<double>(prm::cl[k])));
       c->od[k] = prm::od[k];
       if (!(std::isfinite(c->logcl[k]) && (k == 0 || c->logcl[k] >= c->logcl[k - 1])))
         rising = false;
-      else if (k > 0)
-        step = std::max(step, c->logcl[k] - c->logcl[k - 1]);
     }
     c->pd = prm::pd;
     c->G = static_cast<float>(MthGamma(1 + 1.0 / c->pd));
@@ -151,9 +148,9 @@ int CoreInit(OdorCore* c) {
     // am every class is 0.
     c->shortcuts = rising && c->pd > 0;
     // Then every exponent stays within the range of the exponential: -am
-    // and above in the Gaussian; in the Weibull classes below ln am and at
-    // most one vector block below the classes where P is exactly 1.
-    c->inRange = c->shortcuts && c->am > 0 && c->am <= 87 && kSure - kW * c->pd * step > -87;
+    // and above in the Gaussian; in the Weibull classes below ln am and, as
+    // the class loop raises them, not below kSure.
+    c->inRange = c->shortcuts && c->am > 0 && c->am <= 87;
     // z of class 0 is at least ln am when conc/G <= cl[0] am^(-1/pd); a
     // thousandth below, the rounding of z cannot matter.
     c->faint = 0;
@@ -365,8 +362,11 @@ int CoreOdor(const OdorCore& core, CoreWork* work, float x, float y, float* cm, 
           continue;
         }
       }
+      // A block can mix classes where P is exactly 1 with others (padded
+      // lanes and a large pd make z fall far below the range of the
+      // exponential): z is raised to kSure, where P is 1 all the same.
       Vf zz(0.0f);
-      where(below, zz) = z;
+      where(below, zz) = stdx::max(z, vsure);
       Vf add(0.0f);
       where(below, add) =
           vw * (core.inRange ? Exp<false>(-Exp<false>(zz)) : Exp<true>(-Exp<true>(zz)));

@@ -109,6 +109,7 @@ void Work(Shared& sh, CoreWork& work, Failure& fail) {
   float x[kChunk], y[kChunk], acc[kChunk][4];
   bool alive[kChunk];
   for (;;) {
+    if (MsgSignal.load(std::memory_order_relaxed)) break;  // the driver ends the run
     const long long first = static_cast<long long>(sh.next.fetch_add(1)) * kChunk;
     if (first >= sh.receptors || first > sh.failed.load(std::memory_order_relaxed)) break;
     const int r0 = static_cast<int>(first);
@@ -300,6 +301,7 @@ int CalcValues() {
   }
   Work(sh, works[0], fails[0]);
   for (std::thread& t : pool) t.join();
+  if (MsgSignal) return -1;  // interrupted: the accumulators stay as they were
 
   // The first failure in receptor order ends the run, as in a single
   // thread: the receptors before it keep their sums, it keeps those of the

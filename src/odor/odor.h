@@ -37,7 +37,9 @@ float Percentile90(const float* hl);
 // Adds the values of the current dispersion situation (plume table just
 // computed), weighted with the sector durations dw, to the accumulators and
 // the durations to SumDur. Returns 0, or -1 after an error; the accumulators
-// then hold what was added before it.
+// then hold what was added before it. A pending signal (MsgSignal) stops the
+// threads between chunks of receptors: -1 without a message, the
+// accumulators and SumDur unchanged.
 int CalcValues();
 
 // Copies source / f into a new zero-filled array target (f > 0), or divides
@@ -48,7 +50,8 @@ int Normalize(AryDesc* source, AryDesc* target, float f);
 // Writes the result grids named in names (cnc, fro, frh, r90; any case,
 // separated by blanks or "+"; the text is lower-cased in place) as data
 // files. Returns 0 (also when nothing was computed or no grid exists, and
-// after an unknown name, which sets MsgErr), or -1 after an error.
+// after an unknown name, which sets MsgErr), or -1 after an error, and -1
+// without a message when a pending signal (MsgSignal) stopped it.
 int WriteResult(char* names);
 
 // Lists the receptor-point values into the log; nothing without points,

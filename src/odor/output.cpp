@@ -119,6 +119,7 @@ int WriteResult(char* names) {
   const char* next = names;
   int len = 0;
   for (const char* tok; (tok = MsgTok(next, &next, " +\t\r\n", &len)) != nullptr;) {
+    if (MsgSignal) return -1;  // interrupted: the driver ends the run
     const std::string token(tok, len);
     WorkArray w;
     const char* title = nullptr;
@@ -182,7 +183,8 @@ int WriteResult(char* names) {
 
     // An empty name means MakeFileName has failed and reported why; the
     // writer would otherwise create a file named by the extension alone.
-    if (!fileName.empty()) DmnWrite(fileName.c_str(), header.c_str(), &w.desc);
+    const int written = fileName.empty() ? -1 : DmnWrite(fileName.c_str(), header.c_str(), &w.desc);
+    if (written < 0 && MsgSignal) return -1;  // stopped by a signal, not failed
     if (fileName.empty() || MsgErr < 0)
       return MSG_FAIL(MsgTag(kModule, "WriteResult", "1"), "*** can't write array %s! (%s)\n",
                       token.c_str());

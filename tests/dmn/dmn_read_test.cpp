@@ -233,6 +233,12 @@ TEST_F(DmnReadTest, HeaderErrors) {
       {"size 4\ndims 1\nlowb 0\nhghb 1\nsequ j+\n*\n",
        "invalid index j (dim=1)! (QORary.AryDefAry.2)\ninvalid selection j+ for file " + f +
            "! (QORdmn.DmnRead.13)\n"},
+      {"size 4\ndims 2\nlowb 0 0\nhghb 1 1\nsequ j-,i+j-,i+\n*\n",
+       "invalid specification: i+j-! (QORary.AryDefAry.3)\ninvalid selection j-,i+j-,i+ for file " + f +
+           "! (QORdmn.DmnRead.13)\n"},
+      {"size 4\ndims 2\nlowb 0 0\nhghb 1 1\nsequ j-,i+,j+\n*\n",
+       "index j named twice in j-,i+,j+! (QORary.AryDefAry.7)\ninvalid selection j-,i+,j+ for file " + f +
+           "! (QORdmn.DmnRead.13)\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.header);

@@ -201,6 +201,11 @@ TEST_F(DmnWriteTest, Errors) {
                         "can't get subarray with sequence \"k+\"! (QORdmn.DmnWrite.1)\n");
   EXPECT_EQ(MsgErr, -1);
   zt::ResetMsg();
+  zt::LogCapture log1;
+  EXPECT_EQ(DmnWrite((dir_ / "e").c_str(), "mode text\nsequ\ti+,j+,i+\n", &a_), -1);
+  EXPECT_EQ(log1.text(), "index i named twice in i+,j+,i+! (QORary.AryDefAry.7)\n"
+                         "can't get subarray with sequence \"i+,j+,i+\"! (QORdmn.DmnWrite.1)\n");
+  zt::ResetMsg();
   zt::LogCapture log2;
   EXPECT_EQ(DmnWrite((dir_ / "e").c_str(), "form\t%8.3lf\n", &a_), -1);
   EXPECT_EQ(log2.text(), "inconsistent element size: format 8, should be 4! (QORdmn.AnaForm.20)\n"
@@ -236,6 +241,21 @@ TEST_F(DmnWriteTest, FailedWriteKeepsTheEarlierFiles) {
   EXPECT_EQ(log.text(), "can't write data to file " + (dir_ / "keepdata.dmnb") + "! (QORdmn.DmnWrite.7)\n");
   EXPECT_EQ(zt::ReadFile(dir_ / "keep.dmna"), dmna);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator{}), 2);
+
+  // The descriptor cannot follow its new data file: the earlier data file
+  // comes back, so the pair is never new data beside an earlier descriptor.
+  zt::ResetMsg();
+  Write("pair", "data\tpairdata\n");
+  const std::string earlier = zt::ReadFile(dir_ / "pairdata.dmnb");
+  *static_cast<float*>(AryPtr(&a_, 1, 1)) = -1;
+  fs::remove(dir_ / "pair.dmna");
+  fs::create_directories(dir_ / "pair.dmna/x");
+  zt::LogCapture log1;
+  EXPECT_EQ(DmnWrite((dir_ / "pair").c_str(), "data\tpairdata\n", &a_), -1);
+  EXPECT_EQ(log1.text(), "can't write header to file " + (dir_ / "pair.dmna") + "! (QORdmn.DmnWrite.3)\n");
+  EXPECT_EQ(zt::ReadFile(dir_ / "pairdata.dmnb"), earlier);
+  for (const auto& e : fs::directory_iterator(dir_.path()))
+    EXPECT_EQ(e.path().filename().string().find(".~"), std::string::npos) << e.path();
 
   // Text data in the descriptor itself: an unwritable directory fails on
   // open and the earlier file stays as it was.

@@ -2,8 +2,9 @@
 // slow reference in reference_core.h): every value of the four grid and
 // point accumulators within 1e-5 relative or 1e-12 absolute, the total
 // duration exactly, for point and area sources, with and without
-// meandering, for other Weibull and perception parameters, with exponents
-// that need clamping, and for any number of threads the same bytes.
+// meandering, for other Weibull and perception parameters, Weibull shapes
+// from 0.5 to 50 with emissions up to 1e9, with exponents that need
+// clamping, and for any number of threads the same bytes.
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -160,6 +161,22 @@ TEST_F(CoreEquivalenceTest, ExponentsBeyondTheUnclampedRange) {
   prm::eq = 1e4f;
   Grid(11, 11, 25, -125, -125);
   CompareRun("am 100");
+}
+
+TEST_F(CoreEquivalenceTest, WeibullShapesAndEmissionsOverTheirWholeRange) {
+  // Large shapes and concentrations put the exponents of most classes far
+  // below the range of the exponential, next to classes (and the padding
+  // of the last block) that still need it.
+  RealisticTable(1, 200);
+  prm::nu = 1;  // 36 directions are enough here; the reference loops are slow
+  for (float pd : {0.5f, 1.0f, 2.0f, 5.0f, 12.0f, 20.0f, 35.0f, 50.0f})
+    for (float eq : {1.0f, 1e3f, 1e6f, 1e9f}) {
+      prm::pd = pd;
+      prm::eq = eq;
+      NewGrid(5, 5, 2, 0, 0);
+      Points({{2, 0}, {0.5f, 0.25f}, {150, -20}});
+      CompareRun("pd " + std::to_string(pd) + ", eq " + std::to_string(eq));
+    }
 }
 
 TEST_F(CoreEquivalenceTest, ThreadCountsGiveTheSameBytesAndHl) {

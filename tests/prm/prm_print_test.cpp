@@ -114,6 +114,15 @@ TEST_F(PrmPrint_, LineTooLongForTheWorkBuffer) {
   EXPECT_EQ(Line(t, "zk "), "");
 }
 
+TEST_F(PrmPrint_, TableThatCannotBeWrittenIsAnError) {
+  std::FILE* full = std::fopen("/dev/full", "wb");
+  ASSERT_NE(full, nullptr);
+  zt::LogCapture log;
+  EXPECT_EQ(PrmPrint(full, "*d"), -1);
+  std::fclose(full);
+  EXPECT_EQ(log.text(), "*** can't write parameter table! (QORprm.PrmPrint.3)\n");
+}
+
 TEST_F(PrmPrint_, FormatValueRespectsTheMaximumLength) {
   ASSERT_EQ(PrmInit(1), 0);
   const PrmRecord* dz = PrmFind("dz", "*d");

@@ -52,6 +52,7 @@ void ResetMsg() {
   MsgVerbose = 0;
   MsgQuiet = 0;
   MsgEcho = 0;
+  MsgSignal = 0;
   MsgLog = nullptr;
 }
 

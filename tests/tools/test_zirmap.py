@@ -115,7 +115,9 @@ class ReadTest(unittest.TestCase):
                 self.assertEqual(list(zip(idx[0].tolist(), idx[1].tolist())), order)
         for spec, message in (("i+", "undefined index j"), ("k+,i+,j+", "invalid index k"),
                               ("i*,j+", "invalid specification"),
-                              ("i=3,j+", "invalid range"), ("i=0..5,j+", "invalid range")):
+                              ("i=3,j+", "invalid range"), ("i=0..5,j+", "invalid range"),
+                              ("i+,j+,i+", "index i named twice"),
+                              ("j-,i+j-,i+", "invalid specification i\\+j-")):
             with self.subTest(spec=spec), self.assertRaisesRegex(dmna.DmnaError, message):
                 dmna.parse_sequence(spec, lower, upper)
 

@@ -278,6 +278,9 @@ def parse_sequence(spec, lower, upper):
         s = ord(token[0]) - ord("i")
         if s < 0 or s >= ndim:
             raise DmnaError('invalid index %s in sequence "%s" (dims=%d)' % (token[0], spec, ndim))
+        # As the model: each index once, and nothing after a sign.
+        if selection[s] is not None:
+            raise DmnaError('index %s named twice in sequence "%s"' % (token[0], spec))
         op = token[1:2]
         if op == "=":
             rest = token[2:]
@@ -297,6 +300,8 @@ def parse_sequence(spec, lower, upper):
                 view_dims.append(s)
             else:
                 selection[s] = (a, a)
+        elif op in ("+", "-") and token[2:]:
+            raise DmnaError('invalid specification %s in sequence "%s"' % (token, spec))
         elif op == "+":
             selection[s] = (lower[s], upper[s])
             view_dims.append(s)
@@ -308,8 +313,6 @@ def parse_sequence(spec, lower, upper):
     for d in range(ndim):
         if selection[d] is None:
             raise DmnaError('undefined index %s in sequence "%s"' % (chr(ord("i") + d), spec))
-    if len(view_dims) > MAX_DIMS:
-        raise DmnaError('too many dimensions in sequence "%s"' % spec)
 
     shape = tuple(abs(selection[s][1] - selection[s][0]) + 1 for s in view_dims)
     grids = np.indices(shape, dtype=np.int64) if shape else []
@@ -318,7 +321,6 @@ def parse_sequence(spec, lower, upper):
         a, b = selection[d]
         step = -1 if b < a else 1
         source_index = np.full(shape, a - lower[d], dtype=np.int64)
-        # When a dimension is named twice, its last view dimension decides.
         for t, s in enumerate(view_dims):
             if s == d:
                 source_index = a - lower[d] + step * grids[t]
