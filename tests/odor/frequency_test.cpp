@@ -209,11 +209,29 @@ TEST_F(FrequencyTest, GridIsCreatedOnceAndMustHaveNodes) {
     EXPECT_EQ(log.text(), "*** invalid grid size nx=0, ny=5! (ZIRidev.DefineGrid.5)\n");
     EXPECT_EQ(GrdCnc.data, nullptr);
   }
-  zt::ResetMsg();
-  prm::nx = 4;
-  prm::ny = -1;
-  EXPECT_EQ(DefineGrid(), -1);
-  EXPECT_EQ(GrdCnc.data, nullptr);
+  struct {
+    int nx, ny;
+    float dr;
+    const char* message;
+  } const refused[] = {
+      {4, -1, 10, "*** invalid grid size nx=4, ny=-1! (ZIRidev.DefineGrid.5)\n"},
+      {5001, 5000, 10,
+       "*** grid of nx=5001 times ny=5000 is 25005000 nodes, at most 25000000! "
+       "(ZIRidev.DefineGrid.6)\n"},
+      {100000, 100000, 10,
+       "*** grid of nx=100000 times ny=100000 is 10000000000 nodes, at most 25000000! "
+       "(ZIRidev.DefineGrid.6)\n"},
+      {4, 3, 0, "*** parameter dr=0 must be positive! (ZIRidev.DefineGrid.7)\n"},
+      {4, 3, -50, "*** parameter dr=-50 must be positive! (ZIRidev.DefineGrid.7)\n"},
+  };
+  for (const auto& c : refused) {
+    zt::ResetMsg();
+    prm::nx = c.nx, prm::ny = c.ny, prm::dr = c.dr;
+    zt::LogCapture log;
+    EXPECT_EQ(DefineGrid(), -1);
+    EXPECT_EQ(log.text(), c.message);
+    EXPECT_EQ(GrdCnc.data, nullptr);
+  }
   zt::ResetMsg();
   Grid(4, 3, 10, 0, 0);
   zt::LogCapture log;
