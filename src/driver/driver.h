@@ -19,8 +19,11 @@ int Main(int argc, char* argv[]);
 void HandleExit();
 void HandleSignal(int sig);
 
-// Runs the command file section by section; returns the exit code.
-int RunCommands(const char* cmdFile);
+// Runs the command file section by section; returns the exit code. allow,
+// when given, is asked before each section's action and ends the run as
+// *ENDE does when it answers false (the fuzz target skips costly work so).
+int RunCommands(const char* cmdFile,
+                bool (*allow)(const char* section, const char* argument) = nullptr);
 int ZidInit();
 void ResetInterpreter();  // back to the state at program start (for tests)
 int ResetPlume();

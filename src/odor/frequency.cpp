@@ -112,6 +112,7 @@ struct Shared {
   int nodes;                         // grid nodes
   std::atomic<int> next{0};          // next chunk
   std::atomic<int> failed{INT_MAX};  // first failing receptor found so far
+  std::atomic<int> done{0};          // receptors whose sums are stored (progress line)
 };
 
 // The first failure a thread met: the receptor and the direction.
@@ -178,6 +179,7 @@ void Work(Shared& sh, CoreWork& work, Failure& fail) {
       for (int a = 0; a < 4; a++) sh.sums[4 * (r0 + i) + a] = acc[i][a];
     if (r0 + n == sh.receptors && alive[n - 1])
       std::copy(work.hl.begin(), work.hl.end(), sh.lastHl);
+    sh.done.fetch_add(n, std::memory_order_relaxed);
   }
 }
 
@@ -326,15 +328,38 @@ int CalcValues() {
   sh.lastHl = lastHl.data();
   sh.receptors = receptors;
   sh.nodes = nodes;
+  // With a progress line this thread only watches, and every work storage
+  // gets a thread of its own.
+  const bool watch = MsgProgressOn;
+  std::mutex m;
+  std::condition_variable finished;
+  int running = 0;  // threads still working (under m)
+  auto work = [&](size_t t) {
+    Work(sh, works[t], fails[t]);
+    std::lock_guard<std::mutex> lock(m);
+    running--;
+    finished.notify_one();
+  };
+  if (watch) MsgProgressPercent(0);
   std::vector<std::thread> pool;
-  for (size_t t = 1; t < works.size(); t++) {
+  for (size_t t = watch ? 0 : 1; t < works.size(); t++) {
     try {
-      pool.emplace_back(Work, std::ref(sh), std::ref(works[t]), std::ref(fails[t]));
+      std::lock_guard<std::mutex> lock(m);
+      pool.emplace_back(work, t);
+      running++;
     } catch (const std::system_error&) {
       break;  // fewer threads share the same chunks
     }
   }
-  Work(sh, works[0], fails[0]);
+  if (watch && !pool.empty()) {
+    std::unique_lock<std::mutex> lock(m);
+    auto show = [&] { MsgProgressPercent(static_cast<int>(100LL * sh.done / receptors)); };
+    while (!finished.wait_for(lock, std::chrono::milliseconds(250), [&] { return running == 0; }))
+      show();
+    show();
+  } else {
+    Work(sh, works[0], fails[0]);
+  }
   for (std::thread& t : pool) t.join();
 
   // The first failure in receptor order ends the run, as in a single
