@@ -3,13 +3,13 @@
 // reaches *ENDE; the table and the reader start afresh for every input.
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "fuzz_input.h"
 #include "msg/msg.h"
 #include "prm/prm.h"
 
@@ -28,31 +28,6 @@ std::string TempPath() {
   std::abort();
 }
 
-// Inputs that ask for many repetitions, a huge line buffer or huge vectors
-// (a dimension of a billion makes PrmInit fill gigabytes, as it should) only
-// cost time and memory without reaching new code; they are skipped.
-bool Expensive(const uint8_t* data, size_t size) {
-  std::string text(reinterpret_cast<const char*>(data), size);
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(pos, end - pos);
-    pos = end + 1;
-    long limit = 0;
-    if (line.rfind("*loop", 0) == 0) limit = 20;
-    if (line.rfind("-:", 0) == 0) limit = 100000;
-    for (const char* dim : {"nz", "mi", "nl", "nm", "nw", "mp"})
-      if (line.find(dim) != std::string::npos) limit = 100000;
-    if (!limit) continue;
-    const char* s = line.c_str();
-    for (size_t i = 0; i < line.size(); i++)
-      if (std::strtol(s + i, nullptr, 10) > limit) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -60,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // libFuzzer may end the process without running destructors.
   static const std::string path = TempPath();
   static std::FILE* sink = std::fopen("/dev/null", "w");
-  if (Expensive(data, size)) return 0;
+  if (FuzzExpensive(data, size, 100000)) return 0;
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) std::abort();
   if (size) std::fwrite(data, 1, size, f);

@@ -75,7 +75,10 @@ float BlmSw(float z, float /*z0*/, float lm, float hm) {
   return static_cast<float>(1.3 * std::cbrt(e * e * e - 2.1 * b * std::exp(-3 * a)));
 }
 
-int BlmProfile() {
+namespace {
+
+// The profiles for the current parameters (the three families of z0).
+int ComputeProfile() {
   const bool doKz = !IsSet("kz");
   const bool doWw = !IsSet("ww");
   const bool doUx = !IsSet("ux");
@@ -171,6 +174,31 @@ int BlmProfile() {
   }
   if (!IsSet("lv")) prm::lv = static_cast<float>(0.1 * prm::fv * avg * avg * hm);
   return 0;
+}
+
+// The solver needs finite profiles, and a negative diffusion coefficient,
+// wind or sigma-w (from a negative us or sw, or extreme internal constants)
+// would make it create mass or divide by zero.
+int CheckProfile() {
+  const struct {
+    const char* name;
+    const PrmVec& v;
+  } profiles[] = {{"zk", prm::zk}, {"ux", prm::ux}, {"kz", prm::kz}, {"ww", prm::ww}};
+  for (const auto& p : profiles)
+    for (int i = 0; i <= prm::nz; i++)
+      if (!std::isfinite(p.v[i]) || (&p.v != &prm::zk && p.v[i] < 0))
+        return MSG_FAIL(Tag("7"), "*** invalid profile value %s[%d]=%g! (%s)\n", p.name, i, p.v[i]);
+  return 0;
+}
+
+}  // namespace
+
+int BlmProfile() {
+  // ua from 0 to 0.5 m/s is raised by the run, a negative one is a mistake.
+  if (prm::ua < 0) return PrmInvalid(Tag("5"), "ua", prm::ua, "0 or more");
+  if (prm::sw < 0) return PrmInvalid(Tag("6"), "sw", prm::sw, "0 or more");
+  if (ComputeProfile() < 0) return -1;
+  return CheckProfile();
 }
 
 int BlmPrintProfile() {

@@ -11,9 +11,10 @@ inline constexpr char BlmModule[] = "QORblm";
 
 // Computes zk (from dz when no grid is given), ux, kz, ww, vv and lv for the
 // current parameters. A profile carrying the "set" mark (given in the command
-// file) is left as it is. Returns 0, or -1 after an error message (undefined
-// or invalid vertical grid, unusable wind profile); ux, kz, ww, vv and lv are
-// then unchanged.
+// file) is left as it is. Returns 0, or -1 after an error message: ua or
+// sw negative, undefined or invalid vertical grid, unusable wind profile
+// (ux, kz, ww, vv and lv then unchanged), or a profile value that is not
+// finite or (ux, kz, ww) negative.
 int BlmProfile();
 
 // Lists zk, ux, kz and ww of every level into MsgLog; writes nothing when no

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -47,6 +46,8 @@ void PrintCells(std::FILE* f, const float* c, int nz, int mz) {
 }
 
 }  // namespace
+
+double DffMaxLevelSteps = 1e9;
 
 int SlvTri(int n, float* l, float* b, float* u, float* d, float* x) {
   if (n < 1) return 0;
@@ -122,6 +123,10 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
   const float w0 = (prm::sw > 0) ? prm::sw : prm::ww[0];  // m/s
   const float sc = IsSet("mf") ? sv / std::sqrt(1 + prm::mf * prm::mf) : std::min(w0 / 1.3f, sv);
 
+  // Deposition takes mass out at the ground; a negative velocity would
+  // create it.
+  if (IsSet("vd") && prm::vd < 0) return PrmInvalid(tag("10"), "vd", prm::vd, "0 or more");
+  if (IsSet("ad") && prm::ad < 0) return PrmInvalid(tag("11"), "ad", prm::ad, "0 or more");
   if (IsSet("vd"))
     Vdep = prm::vd;
   else if (IsSet("ad"))
@@ -161,6 +166,18 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
     W.theta = 1;
     MsgOut("--- changed to fully implicit!\n");
   }
+  // Sub-steps of an interval of length dx: with an explicit part none is
+  // longer than xcrit. The whole march is counted before it starts.
+  auto subSteps = [&](float dx) {
+    return (W.alpha != 0) ? 1 + std::floor(static_cast<double>(dx) / xcrit) : 1.0;
+  };
+  double steps = 0;
+  for (int n = 1; n <= ni; n++) steps += subSteps(cx[n] - cx[n - 1]);
+  if (!(steps * nz <= DffMaxLevelSteps))
+    return MSG_FAIL(tag("12"),
+                    "*** plume functions need %.3g steps of %d levels (ni=%d, al=%g, critical "
+                    "step %.3g m), at most %.3g level steps! (%s)\n",
+                    steps, nz, ni, W.alpha, xcrit, DffMaxLevelSteps);
 
   // Source layer. A source without vertical extent is spread over its cell,
   // centred on hq; near the ground that layer is moved up to start at the
@@ -239,13 +256,7 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
   const double lv = prm::lv;  // m
   for (int n = 1; n <= ni; n++) {
     const float dx = cx[n] - cx[n - 1];
-    int m = 1;
-    if (W.alpha != 0) {
-      // Converting a huge quotient to int would be undefined; such a profile
-      // cannot be marched in any useful time anyway.
-      const double q = static_cast<double>(dx) / xcrit;
-      m = (q < INT_MAX - 1) ? 1 + static_cast<int>(q) : INT_MAX;
-    }
+    const int m = static_cast<int>(subSteps(dx));  // bounded by the limit above
     const float d = dx / m;
     for (int j = 0; j < m; j++) {
       if (Step(cx[n - 1] + (j + 0.5f) * d, d) < 0)

@@ -7,6 +7,13 @@
 // Module name in the origin tags of the messages.
 inline constexpr char DffModule[] = "QORdff";
 
+// Work limit of one call of DffPlume: sub-steps times vertical levels. A
+// level update costs some 40 ns, so 1e9 of them take under a minute, a
+// thousand times what a fine sensible profile needs (800 steps of 2000
+// levels). Beyond it the call is refused before the march. A variable, so
+// that the fuzz target can bound its inputs' work.
+extern double DffMaxLevelSteps;
+
 // Solves l[i]*x[i-1] + b[i]*x[i] + u[i]*x[i+1] + d[i] = 0 for i = 1..n
 // (element 0 of every array is unused; l[1] and u[n] are ignored) by
 // elimination without pivoting. b and d are overwritten. Returns 0, or -1
@@ -24,6 +31,7 @@ int Step(float x, float dx);
 // source spans hq..hq+cq (m); cq <= 0 spreads it over the cell of hq. Reads
 // the profiles and parameters of the boundary-layer profile. The deposition
 // velocity of the last call with vd or ad given is kept for later calls.
-// Returns 0, or -1 after an error message.
+// Returns 0, or -1 after an error message (vd or ad negative, more work than
+// DffMaxLevelSteps, a failing step).
 int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float* sd, float* ci,
              float hq, float cq, int ni);

@@ -31,8 +31,11 @@ int Interrupted();
 // whose log could not be written.
 int FinishRun(int code);
 
-// Runs the command file section by section; returns the exit code.
-int RunCommands(const char* cmdFile);
+// Runs the command file section by section; returns the exit code. allow,
+// when given, is asked before each section's action and ends the run as
+// *ENDE does when it answers false (the fuzz target skips costly work so).
+int RunCommands(const char* cmdFile,
+                bool (*allow)(const char* section, const char* argument) = nullptr);
 int ZidInit();
 void ResetInterpreter();  // back to the state at program start (for tests)
 int ResetPlume();

@@ -1,10 +1,16 @@
 // Command interpreter: reads the command file section by section and carries
 // out each section's action; model initialisation after the dimension
 // section.
+#include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "blm/blm.h"
 #include "driver/driver.h"
@@ -18,6 +24,8 @@
 namespace {
 
 bool ProfileReady = false;  // the profile is current for the parameters in force
+int Situation = 0;          // dispersion runs started so far
+int Situations = 0;         // dispersion runs of the command file; 0 unknown
 bool DimsDone = false;      // ZidInit has run; until then only *DIMENSIONIERUNG
 bool InternOn = false;      // op contains "intern": section *_ is accepted
 std::string TableSelection = "*d*a*g*l*p*q*s";
@@ -41,6 +49,30 @@ SizedDim SizedDims[] = {{"nz", &prm::nz, 0}, {"mi", &prm::mi, 0}, {"nl", &prm::n
 
 bool Contains(const char* text, const char* word) { return std::strstr(text, word) != nullptr; }
 
+// Coordinates beyond this magnitude (m) get a warning: positions are single
+// precision floats, which there resolve only a centimetre, and the guard
+// against a receptor on a source cell centre grows with them.
+constexpr double kLargeCoordinate = 100000;
+
+// Warns, on the screen and in the log whatever the verbose level, about the
+// first of the coordinates that is large, and tells whether it did. The run
+// goes on.
+bool WarnLargeCoordinates(const char* site,
+                          std::initializer_list<std::pair<std::string, double>> coords) {
+  for (const auto& [name, v] : coords) {
+    if (!(std::fabs(v) > kLargeCoordinate)) continue;
+    const int verbose = MsgVerbose;
+    MsgVerbose = std::max(MsgVerbose, 1);
+    MsgOut(
+        "--- coordinate %s=%.1f m exceeds 100000 m: the model computes in single precision, "
+        "use coordinates relative to a reference point near the source! (%s)\n",
+        name.c_str(), v, MsgTag(ModName, "Main", site).s);
+    MsgVerbose = verbose;
+    return true;
+  }
+  return false;
+}
+
 // Receptor points: np defaults to mp and must fit the coordinate vectors.
 int CheckPoints() {
   if (PrmIsSet("np") == 0) prm::np = prm::mp;
@@ -55,12 +87,83 @@ int CheckPoints() {
              prm::mp);
     return 10;
   }
+  for (int n = 0; n < prm::np; n++) {
+    const std::string i = "[" + std::to_string(n) + "]";
+    if (WarnLargeCoordinates("22", {{"xp" + i, prm::xp[n]}, {"yp" + i, prm::yp[n]}})) break;
+  }
   return 0;
 }
 
+// Dispersion runs of the command file for the progress line: the reader's
+// rules for header lines, "*loop" and "*next", followed without reading any
+// values; 0 when they cannot be counted (standard input, a file that cannot
+// be read, or so many repetitions that counting would take long).
+int CountRuns(const char* cmdFile) {
+  if (std::strcmp(cmdFile, "CON") == 0) return 0;
+  std::FILE* f = std::fopen(cmdFile, "rb");
+  if (!f) return 0;
+  std::vector<std::string> headers;  // header lines, cut at the remark
+  for (std::string line;;) {
+    const int c = std::getc(f);
+    if (c != '\n' && c != EOF) {
+      line += static_cast<char>(c);
+      continue;
+    }
+    line = line.substr(0, line.find('\''));
+    while (!line.empty() && static_cast<unsigned char>(line.back()) <= 32) line.pop_back();
+    if (line.size() > 1 && line[0] == '*' && static_cast<unsigned char>(line[1]) > 32)
+      headers.push_back(line);
+    line.clear();
+    if (c == EOF) break;
+  }
+  std::fclose(f);
+  constexpr long long kMaxVisits = 10000000;
+  long long runs = 0, visits = 0;
+  int32_t loopCount = 0;
+  std::size_t loopAt = 0;
+  for (std::size_t i = 0; i < headers.size(); i++) {
+    if (++visits > kMaxVisits) return 0;
+    std::string word = headers[i].substr(0, headers[i].find_first_of(" \t"));
+    const std::string arg = headers[i].substr(word.size());
+    MsgLow(word.data());
+    if (word == "*loop") {
+      loopAt = i + 1;
+      char* end = nullptr;
+      const long n = std::strtol(arg.c_str(), &end, 10);
+      if (end != arg.c_str()) loopCount = static_cast<int32_t>(std::clamp(n, 0L, long{INT32_MAX}));
+    } else if (word == "*next") {
+      if (loopCount > 0) {
+        loopCount--;
+        i = loopAt - 1;
+      }
+    } else if (word.compare(0, 2, "*e") == 0) {
+      break;
+    } else if (word.compare(0, 2, "*p") == 0 && Contains(arg.c_str(), "run")) {
+      runs++;
+    }
+  }
+  return static_cast<int>(std::min(runs, static_cast<long long>(INT32_MAX)));
+}
+
+// Shows the situation on the progress line while it runs, erases it after.
+struct ProgressOfRun {
+  ProgressOfRun() {
+    Situation++;
+    char title[64];
+    if (Situations > 0)
+      std::snprintf(title, sizeof title, "situation %d of %d", Situation, Situations);
+    else
+      std::snprintf(title, sizeof title, "situation %d", Situation);
+    MsgProgressTitle(title);
+  }
+  ~ProgressOfRun() { MsgProgressEnd(); }
+};
+
 // Dispersion run of one situation: profile, plume table, odor values.
 int DispersionRun() {
-  if (prm::ua < 0.5f) prm::ua = 0.5f;
+  ProgressOfRun progress;
+  // A negative wind speed is refused by the profile, not raised.
+  if (prm::ua >= 0 && prm::ua < 0.5f) prm::ua = 0.5f;
   if (ResetPlume() < 0 || MsgErr < 0)
     return FAIL("4", 4, "*** error in calculation of plume functions! (%s)\n");
   if (BlmProfile() < 0 || MsgErr < 0)
@@ -107,9 +210,16 @@ int Dispatch(const char* section, char* argument, bool& end) {
     case 'e':
       end = true;
       return 0;
-    case 'g':
+    case 'g': {
       if (DefineGrid() < 0 || MsgErr < 0) return FAIL("8", 8, "*** error in generation of grid! (%s)\n");
+      const double far = static_cast<double>(prm::nx - 1) * prm::dr;  // m, to the far nodes
+      WarnLargeCoordinates(
+          "21", {{"xr", prm::xr},
+                 {"yr", prm::yr},
+                 {"xr+(nx-1)*dr", prm::xr + far},
+                 {"yr+(ny-1)*dr", prm::yr + static_cast<double>(prm::ny - 1) * prm::dr}});
       return 0;
+    }
     case 'l':
       return List(argument);
     case 'p':
@@ -124,6 +234,7 @@ int Dispatch(const char* section, char* argument, bool& end) {
         prm::ni = prm::mi;
       else if (prm::ni > prm::mi || prm::ni < 0)
         return FAIL("17", 17, "*** maximum number of intervals Mi exceeded! (%s)\n");
+      WarnLargeCoordinates("23", {{"xq", prm::xq}, {"yq", prm::yq}});
       return 0;
     case 's':
       if (WriteResult(argument) < 0 || MsgErr < 0)
@@ -155,6 +266,8 @@ int InvalidValue(const char* name, int value) {
 
 void ResetInterpreter() {
   ProfileReady = false;
+  Situation = 0;
+  Situations = 0;
   DimsDone = false;
   InternOn = false;
   TableSelection = "*d*a*g*l*p*q*s";
@@ -172,6 +285,14 @@ int ZidInit() {
   if (prm::nl < 0) return InvalidValue("nl", prm::nl);
   if (prm::nw <= 0) return InvalidValue("nw", prm::nw);
   if (prm::nz < 1) return InvalidValue("nz", prm::nz);
+  // The concentration scale 10^((ll+k)/nc) must stay within the normal
+  // numbers of single precision, or its classes become 0 or inf.
+  if (int64_t{prm::ll} < -37 * int64_t{prm::nc} ||
+      int64_t{prm::ll} + prm::nl > 38 * int64_t{prm::nc})
+    return MSG_FAIL(MsgTag(ModName, "ZidInit", "4"),
+                    "*** concentration scale 10^(ll/nc) to 10^((ll+nl)/nc) beyond 1e-37 to 1e38 "
+                    "(ll=%d, nl=%d, nc=%d)! (%s)\n",
+                    prm::ll, prm::nl, prm::nc);
   for (auto& d : SizedDims) {
     if (!DimsDone)
       d.first = *d.value;
@@ -205,11 +326,12 @@ int ZidInit() {
   return 0;
 }
 
-int RunCommands(const char* cmdFile) {
+int RunCommands(const char* cmdFile, bool (*allow)(const char* section, const char* argument)) {
   char section[200] = "";
   char argument[200] = "";
   bool end = false;
   bool first = true;
+  if (MsgProgressOn) Situations = CountRuns(cmdFile);
   while (!end) {
     int n = PrmRead(first ? cmdFile : "", section, argument);
     first = false;
@@ -219,6 +341,7 @@ int RunCommands(const char* cmdFile) {
     if (MsgErr < 0) return FAIL("2", 2, "*** can't read input file! (%s)\n");
     if (!DimsDone && std::tolower(static_cast<unsigned char>(section[1])) != 'd')
       return FAIL("16", 16, "*** erroneous initialization! (%s)\n");
+    if (allow && !allow(section, argument)) break;
     int rc = Dispatch(section, argument, end);
     if (rc) return rc;
     if (MsgSignal) return Interrupted();

@@ -172,6 +172,8 @@ int Main(int argc, char* argv[]) {
         return MSG_FAIL(MsgTag(ModName, "Main", "27"), "*** can't write into log-file %s! (%s)\n", fn);
     }
   }
+  // The progress line only on a terminal that does not also show the log.
+  MsgProgressOn = MsgQuiet <= 0 && MsgLog != stderr && MsgStderrIsTerminal();
   int verbose = MsgVerbose;
   MsgVerbose = 1;
   MsgQuiet--;

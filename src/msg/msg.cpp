@@ -55,6 +55,7 @@ int MsgOut(const char* format, ...) {
   va_list args;
   va_start(args, format);
   if (MsgQuiet <= 0) {
+    MsgProgressEnd();
     va_list copy;
     va_copy(copy, args);
     int n = std::vsnprintf(MsgBuf, MsgBufSize - 1, format, copy);

@@ -46,6 +46,15 @@ struct MsgTag {
 #define MSG_FAIL(tag, format, ...) \
   (MsgErr = -1, MsgOut(format __VA_OPT__(, ) __VA_ARGS__, (tag).s))
 
+// Progress line on standard error (msg/progress.cpp). The driver switches
+// it on only when standard error is a terminal that does not also receive
+// the log, and without -q; MsgOut erases it before writing to the screen.
+extern bool MsgProgressOn;
+bool MsgStderrIsTerminal();
+void MsgProgressTitle(const char* title);  // shows the title, e.g. "situation 2 of 5"
+void MsgProgressPercent(int percent);      // shows "title: 37 % of the receptors"
+void MsgProgressEnd();                     // erases the line shown, if any
+
 // Time values: days as a double; dates count from 1000000 (see msg_time.cpp).
 void MsgTrim(char* text);                 // removes leading/trailing blanks (0x20)
 double MsgTimeVal(const char* text);      // text to time value

@@ -3,7 +3,6 @@
 // area source is split into cells, each a point source at its centre.
 #include <algorithm>
 #include <cfloat>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 
@@ -37,6 +36,8 @@ void WindFrame(float d, float* s, float* co) {
 }
 
 int CheckSource() {
+  if (!(prm::eq >= 0))
+    return PrmInvalid(MsgTag("ZIRidev", "CalcCon", "6"), "eq", prm::eq, "0 or more");
   if (!(prm::aq > 0 || prm::bq > 0)) return 0;
   if (!(prm::lq > 0))
     return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "3"),
@@ -46,10 +47,15 @@ int CheckSource() {
                     "*** invalid size aq=%g, bq=%g of the area source! (%s)\n", prm::aq, prm::bq);
   const int na = CellCount(prm::aq, prm::lq);
   const int nb = CellCount(prm::bq, prm::lq);
-  if (na < 0 || nb < 0 || static_cast<long long>(na) * nb > INT_MAX)
+  if (na < 0 || nb < 0 || static_cast<long long>(na) * nb > MaxSourceCells) {
+    // A count beyond an int is shown as the quotients of the sides by lq.
+    const double cells = (na < 0 ? prm::aq / static_cast<double>(prm::lq) : na) *
+                         (nb < 0 ? prm::bq / static_cast<double>(prm::lq) : nb);
     return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "5"),
-                    "*** too many cells of the area source (aq=%g, bq=%g, lq=%g)! (%s)\n", prm::aq,
-                    prm::bq, prm::lq);
+                    "*** too many cells of the area source: %.4g (aq=%g, bq=%g, lq=%g), at most "
+                    "%lld! (%s)\n",
+                    cells, prm::aq, prm::bq, prm::lq, MaxSourceCells);
+  }
   return 0;
 }
 

@@ -289,14 +289,14 @@ int CoreOdor(const OdorCore& core, CoreWork* work, float x, float y, float* cm, 
   int n = 0;  // cells that reach
   const Vf vU(U), vV(V), vtiny(tiny), vli(li), vq(q), one(1.0f);
   const Vf vreach(core.rootam * kMargin), vemax(core.emax);
-  const Vi ione(1), vni(core.ni);
+  const Vf vni(static_cast<float>(core.ni));
   for (int i0 = 0; i0 < core.cells; i0 += kW) {
     const Vf xs = vU - Load(ou + i0);  // downwind distance of the cell (m)
     const auto downwind = xs > vtiny;
     if (stdx::none_of(downwind)) continue;
-    Vi k = stdx::static_simd_cast<Vi>(xs / vli + one);
-    where(k > vni, k) = vni;
-    where(k < ione, k) = ione;  // only lanes that are not downwind
+    // Limited to 1..ni before the conversion: a lane that is not downwind
+    // may lie beyond the range of an int (a padding cell lies at -inf).
+    const Vi k = stdx::static_simd_cast<Vi>(stdx::max(stdx::min(xs / vli + one, vni), one));
     const Vf t = (stdx::static_simd_cast<Vf>(k) * vli - xs) / vli;  // weight of entry k-1
     const Vf u = one - t;                                           // weight of entry k
     const Vf Sy =

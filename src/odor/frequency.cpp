@@ -10,9 +10,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cassert>
+#include <chrono>
 #include <climits>
 #include <cmath>
+#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -36,12 +40,29 @@ int CheckParameters() {
   auto tag = [] { return MsgTag(kModule, "CalcValues", "2"); };
   struct {
     const char* name;
-    float value;
-  } const positive[] = {{"pd", prm::pd}, {"ld", prm::ld}, {"gs", prm::gs}};
+    double value;
+  } const positive[] = {{"pd", prm::pd},
+                        {"ld", prm::ld},
+                        {"gs", prm::gs},
+                        {"nu", static_cast<double>(prm::nu)},
+                        {"am", prm::am}};
   for (const auto& p : positive)
-    if (!(p.value > 0))
-      return MSG_FAIL(tag(), "*** parameter %s=%g must be positive! (%s)\n", p.name, p.value);
-  if (prm::nu <= 0) return MSG_FAIL(tag(), "*** parameter nu=%d must be positive! (%s)\n", prm::nu);
+    if (!(p.value > 0)) return PrmInvalid(tag(), p.name, p.value, "positive");
+  if (static_cast<long long>(prm::nw) * prm::nu > MaxDirections)
+    return MSG_FAIL(
+        MsgTag(kModule, "CalcValues", "6"),
+        "*** nw=%d sectors of nu=%d sub-sectors are %lld directions, at most %lld! (%s)\n", prm::nw,
+        prm::nu, static_cast<long long>(prm::nw) * prm::nu, MaxDirections);
+  // A sector with 0 hours is skipped, a negative duration is a mistake.
+  double hours = SumDur;  // h, after this situation
+  for (int s = 0; s < prm::nw; s++) {
+    if (!(prm::dw[s] >= 0)) {
+      char name[24];
+      std::snprintf(name, sizeof name, "dw[%d]", s);
+      return PrmInvalid(tag(), name, prm::dw[s], "0 or more");
+    }
+    hours += prm::dw[s];
+  }
   // Every width of the table beyond x = 0 must be positive: a zero width
   // (for example with lv = 0) leaves the crosswind Gaussian undefined.
   for (int n = 1; n <= prm::ni; n++) {
@@ -51,6 +72,21 @@ int CheckParameters() {
                       "*** invalid plume table at x=%g m (sy=%g, sd=%g, cp=%g, lv=%g)! (%s)\n",
                       n * prm::li, sy, sd, cp, prm::lv);
   }
+  // The largest concentration a unit source gives: the crosswind Gaussian
+  // of cp over a core width of at least 0.3 sy, and sy is never below sy[1]
+  // beyond the first table step.
+  double cpmax = 0;
+  for (int n = 0; n <= prm::ni; n++)
+    cpmax = std::max(cpmax, std::fabs(static_cast<double>(prm::cp[n])));
+  const double unit = (prm::ni >= 1) ? 0.39894229 * cpmax / (0.3 * prm::sy[1]) : 0;  // s/m3
+  // Per hour the accumulators add at most the concentration, the 90th
+  // percentile (up to cl[nl]) and 1 (odor frequency and odor hour).
+  const double largest = std::max({prm::eq * unit, static_cast<double>(prm::cl[prm::nl]), 1.0});
+  if (!(hours * largest <= MaxAccumulated))
+    return MSG_FAIL(MsgTag(kModule, "CalcValues", "7"),
+                    "*** results beyond single precision: values up to %.3g (eq=%g, cl[nl]=%g) "
+                    "over %.6g h, at most %.3g! (%s)\n",
+                    largest, prm::eq, prm::cl[prm::nl], hours, MaxAccumulated);
   return 0;
 }
 
@@ -76,6 +112,7 @@ struct Shared {
   int nodes;                         // grid nodes
   std::atomic<int> next{0};          // next chunk
   std::atomic<int> failed{INT_MAX};  // first failing receptor found so far
+  std::atomic<int> done{0};          // receptors whose sums are stored (progress line)
 };
 
 // The first failure a thread met: the receptor and the direction.
@@ -143,6 +180,7 @@ void Work(Shared& sh, CoreWork& work, Failure& fail) {
       for (int a = 0; a < 4; a++) sh.sums[4 * (r0 + i) + a] = acc[i][a];
     if (r0 + n == sh.receptors && alive[n - 1])
       std::copy(work.hl.begin(), work.hl.end(), sh.lastHl);
+    sh.done.fetch_add(n, std::memory_order_relaxed);
   }
 }
 
@@ -291,15 +329,38 @@ int CalcValues() {
   sh.lastHl = lastHl.data();
   sh.receptors = receptors;
   sh.nodes = nodes;
+  // With a progress line this thread only watches, and every work storage
+  // gets a thread of its own.
+  const bool watch = MsgProgressOn;
+  std::mutex m;
+  std::condition_variable finished;
+  int running = 0;  // threads still working (under m)
+  auto work = [&](size_t t) {
+    Work(sh, works[t], fails[t]);
+    std::lock_guard<std::mutex> lock(m);
+    running--;
+    finished.notify_one();
+  };
+  if (watch) MsgProgressPercent(0);
   std::vector<std::thread> pool;
-  for (size_t t = 1; t < works.size(); t++) {
+  for (size_t t = watch ? 0 : 1; t < works.size(); t++) {
     try {
-      pool.emplace_back(Work, std::ref(sh), std::ref(works[t]), std::ref(fails[t]));
+      std::lock_guard<std::mutex> lock(m);
+      pool.emplace_back(work, t);
+      running++;
     } catch (const std::system_error&) {
       break;  // fewer threads share the same chunks
     }
   }
-  Work(sh, works[0], fails[0]);
+  if (watch && !pool.empty()) {
+    std::unique_lock<std::mutex> lock(m);
+    auto show = [&] { MsgProgressPercent(static_cast<int>(100LL * sh.done / receptors)); };
+    while (!finished.wait_for(lock, std::chrono::milliseconds(250), [&] { return running == 0; }))
+      show();
+    show();
+  } else {
+    Work(sh, works[0], fails[0]);
+  }
   for (std::thread& t : pool) t.join();
   if (MsgSignal) return -1;  // interrupted: the accumulators stay as they were
 

@@ -6,6 +6,23 @@
 
 #include "ary/ary.h"
 
+// Work limits, checked before the work starts; each lies far beyond what a
+// sensible assessment needs and far below what would exhaust time, memory or
+// single precision (README, section on limits).
+// Grid nodes nx ny: six times a 10 km square at 5 m mesh.
+constexpr long long MaxGridNodes = 25000000;
+// Cells na nb of an area source: four times 1 km2 in 1 m cells.
+constexpr long long MaxSourceCells = 4000000;
+// Wind directions nw nu of a situation: 360 sectors of 100 sub-sectors are 36000.
+constexpr long long MaxDirections = 100000;
+// Reach ni li of the plume table (m): seven times the diagonal of a 10 km square.
+constexpr double MaxPlumeReach = 100000;
+// Accumulated values (hours times concentration, hours) at most, from a
+// bound on the concentration taken from the plume table: the factor of 3e8
+// to the largest float covers receptors closer to a source cell than the
+// first step of the table, where plumes are narrower than its widths.
+constexpr double MaxAccumulated = 1e30;
+
 // Number of threads that share the receptors in CalcValues; 0 or less: as
 // many as the machine has hardware threads. The results do not depend on it.
 extern int CalcThreads;

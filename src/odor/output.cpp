@@ -2,6 +2,8 @@
 // grids cnc, fro, frh and r90, written as data files with their headers,
 // and the listing of the receptor-point values in the log.
 #include <cassert>
+#include <cfloat>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -51,6 +53,23 @@ std::string LabelLine(const char* key, int n, float origin) {
     if (line.size() + item.size() < kLabelLine - 2) line += item;
   }
   return line + "\n";
+}
+
+// A result file never holds nan or inf: every value, scaled by fa as the
+// writer scales it, must be a finite float. Returns 0, or -1 after the
+// message.
+int CheckFinite(AryDesc& a, const char* name) {
+  const double fact = (prm::fa > 0) ? prm::fa : 1.0;
+  for (int i = 0; i < prm::nx; i++)
+    for (int j = 0; j < prm::ny; j++) {
+      const float v = *static_cast<const float*>(AryPtr(&a, i, j));
+      if (!(std::fabs(v * fact) <= FLT_MAX))
+        return MSG_FAIL(
+            MsgTag(kModule, "WriteResult", "16"),
+            "*** value %g of array %s at (%d,%d) beyond single precision (fa=%g)! (%s)\n", v, name,
+            i, j, prm::fa);
+    }
+  return 0;
 }
 
 // Releases the work array on every path out of WriteResult.
@@ -158,6 +177,7 @@ int WriteResult(char* names) {
         return MSG_FAIL(MsgTag(kModule, "WriteResult", st.site),
                         "*** can't normalize array %s! (%s)\n", token.c_str());
     }
+    if (CheckFinite(w.desc, token.c_str()) < 0) return -1;
 
     // A name beginning with "LOG" is the writer's, to list the data in the log.
     std::string fileName;

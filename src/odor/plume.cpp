@@ -6,6 +6,7 @@
 
 #include "dff/dff.h"
 #include "msg/msg.h"
+#include "odor/odor.h"
 #include "prm/params.h"
 
 int CalcPlume() {
@@ -18,11 +19,24 @@ int CalcPlume() {
                               prm::sy.count, prm::sd.count, prm::ci.count});
   if (ni < 0 || ni >= count)
     return MSG_FAIL(tag("3"), "*** invalid number of intervals (ni=%d)! (%s)\n", ni);
+  if (static_cast<double>(ni) * prm::li > MaxPlumeReach)
+    return MSG_FAIL(
+        tag("4"),
+        "*** plume table of ni=%d intervals of li=%g m reaches %g m, at most %g m! (%s)\n", ni,
+        prm::li, static_cast<double>(ni) * prm::li, MaxPlumeReach);
   float* cx = prm::cx.f();
   for (int n = 0; n <= ni; n++) cx[n] = n * prm::li;
   int rc = DffPlume(cx, prm::cg.f(), prm::cp.f(), prm::ca.f(), prm::sy.f(), prm::sd.f(),
                     prm::ci.f(), prm::hq, prm::cq, ni);
   if (rc < 0 || MsgErr < 0) return MSG_FAIL(tag("1"), "*** plume functions! (%s)\n");
+  // The flux at the source is the part of the emission inside the vertical
+  // grid: a source reaching below the ground or above the top of the grid
+  // would silently lose the rest.
+  if (!(prm::ci[0] > 0.999f))
+    return MSG_FAIL(tag("5"),
+                    "*** source at hq=%g m (cq=%g m) not within the vertical grid from 0 to %g m "
+                    "(flux %.4g)! (%s)\n",
+                    prm::hq, prm::cq, prm::zk[prm::nz], prm::ci[0]);
   return 0;
 }
 

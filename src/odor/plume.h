@@ -4,8 +4,9 @@
 #pragma once
 
 // Lays out the downwind grid and runs the plume solver on the current
-// profile. Returns 0, or -1 after an error message (li or ni invalid, or a
-// failure of the solver).
+// profile. Returns 0, or -1 after an error message (li or ni invalid, a
+// table reaching beyond MaxPlumeReach, a failure of the solver, or a source
+// not wholly within the vertical grid).
 int CalcPlume();
 
 // Lists the plume table (every nd+1-th point from x = 0) into MsgLog; writes

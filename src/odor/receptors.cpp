@@ -6,6 +6,7 @@
 #include <new>
 
 #include "msg/msg.h"
+#include "odor/odor.h"
 #include "prm/params.h"
 
 AryDesc GrdCnc, GrdC90, GrdFrh, GrdFro;
@@ -21,6 +22,13 @@ int DefineGrid() {
   if (prm::nx <= 0 || prm::ny <= 0)
     return MSG_FAIL(MsgTag(kModule, "DefineGrid", "5"),
                     "*** invalid grid size nx=%d, ny=%d! (%s)\n", prm::nx, prm::ny);
+  const long long nodes = static_cast<long long>(prm::nx) * prm::ny;
+  if (nodes > MaxGridNodes)
+    return MSG_FAIL(MsgTag(kModule, "DefineGrid", "6"),
+                    "*** grid of nx=%d times ny=%d is %lld nodes, at most %lld! (%s)\n", prm::nx,
+                    prm::ny, nodes, MaxGridNodes);
+  if (!(prm::dr > 0))
+    return PrmInvalid(MsgTag(kModule, "DefineGrid", "7"), "dr", prm::dr, "positive");
   struct {
     AryDesc* desc;
     const char* site;

@@ -19,6 +19,8 @@ extern std::vector<float> PntCnc, PntFro, PntFrh, PntC90;
 extern double SumDur;  // total duration of all sectors calculated (h)
 
 // Creates the grid accumulators for the current nx, ny; resets SumDur.
+// Returns 0, or -1 after an error message (nx or ny not positive, more than
+// MaxGridNodes nodes, dr not positive, accumulators that cannot be made).
 int DefineGrid();
 // (Re)allocates the point accumulators with mp zero values each.
 int AllocPoints(int mp);

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "msg/msg.h"
+
 // Type word: bits 0-3 type code, bit 8 vector, bit 16 "set" mark.
 enum : uint32_t {
   PrmTypeInt = 2,
@@ -61,6 +63,12 @@ extern int32_t PrmBufLen;   // bytes of the command-file line buffer (400 at sta
 extern int32_t PrmInitLvl;  // 0 nothing, 1 scalars, 2 vectors allocated
 extern int32_t PrmNameLen;  // characters compared when a name is looked up (2)
 
+// Elements of a vector at most: ten million keeps every vector below 40 MB
+// (the model needs a few thousand at most: receptor points, vertical levels,
+// plume intervals), so that a mistyped dimension is refused instead of
+// exhausting the memory.
+constexpr int32_t PrmMaxElements = 10000000;
+
 int PrmInit(int mode);
 int PrmClear();
 PrmRecord* PrmFind(const char* name, const char* section);
@@ -77,6 +85,10 @@ void PrmTrim(char* text);
 // buffer size back to 400, so that a test starts like a fresh process
 // (together with PrmClear for the table). The program never calls it.
 void PrmReadReset();
+
+// Reports a parameter whose value lies outside its admissible range as
+// "*** parameter name=value must be rule! (tag)". Returns -1.
+int PrmInvalid(const MsgTag& tag, const char* name, double value, const char* rule);
 
 // Lists the sections named in selection (all when null) on f: defaults
 // before initialisation, current values afterwards. 0, or -1 on error.

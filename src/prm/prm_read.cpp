@@ -5,6 +5,7 @@
 // by repositioning the stream.
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -178,7 +179,15 @@ int AssignValues(PrmRecord& rec, char* next) {
       ok = end != token && errno == 0 && v >= INT32_MIN && v <= INT32_MAX;
       if (ok) *static_cast<int32_t*>(dest) = static_cast<int32_t>(v);
     } else {
-      ok = std::sscanf(token, rec.inFormat, dest) == 1;
+      // A number that is not finite (nan, inf, or beyond the range of the
+      // type) is not a value any calculation can use: refused like text.
+      union {
+        float f;
+        double d;
+      } v;
+      ok = std::sscanf(token, rec.inFormat, &v) == 1 &&
+           (rec.Code() == PrmTypeDouble ? std::isfinite(v.d) : std::isfinite(v.f));
+      if (ok) std::memcpy(dest, &v, static_cast<std::size_t>(rec.size));
     }
     if (!ok) return LINE_FAIL("14", "*** invalid data in line %d of %s! (%s)\n");
   }
@@ -331,7 +340,7 @@ int PrmRead(const char* name, char* section, char* argument) {
     int len = 0;
     char* tok = MsgTok(line, &next, kTokenDelims, &len);
     if (!tok) return LINE_FAIL("7", "*** can't analyse line %d in %s! (%s)\n");
-    if (len < 1 || len >= kTokenSize - 1) return LINE_FAIL("8", OVERFLOW_MSG);
+    if (len < 1 || len >= kTokenSize) return LINE_FAIL("8", OVERFLOW_MSG);
     char pname[kTokenSize];
     std::memcpy(pname, tok, static_cast<std::size_t>(len));
     pname[len] = 0;

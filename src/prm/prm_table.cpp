@@ -58,11 +58,17 @@ int VectorCount(const PrmRecord& r, int32_t* n) {
                       "*** array %s: reference %s must be an integer! (%s)\n", r.name, r.dims);
     int32_t offset = 0;
     if (std::strlen(r.dims) > 2) std::sscanf(r.dims + 2, "%d", &offset);
-    count = *static_cast<const int32_t*>(ref->value) + offset;
-    if (count < 0)
+    // In 64 bits: nz+1 of the largest nz must not wrap around.
+    const int64_t wanted = static_cast<int64_t>(*static_cast<const int32_t*>(ref->value)) + offset;
+    if (wanted < 0)
       return MSG_FAIL(MsgTag(kModule, "PrmInit", "4"),
-                      "*** array %s: reference %s has invalid value (=%d)! (%s)\n", r.name, r.dims,
-                      count);
+                      "*** array %s: reference %s has invalid value (=%lld)! (%s)\n", r.name,
+                      r.dims, static_cast<long long>(wanted));
+    if (wanted > PrmMaxElements)
+      return MSG_FAIL(MsgTag(kModule, "PrmInit", "7"),
+                      "*** array %s: %lld elements from %s, at most %d! (%s)\n", r.name,
+                      static_cast<long long>(wanted), r.dims, PrmMaxElements);
+    count = static_cast<int32_t>(wanted);
   }
   *n = count;
   return 0;
@@ -115,6 +121,10 @@ int PrmInit(int mode) {
   }
   PrmInitLvl = mode;
   return 0;
+}
+
+int PrmInvalid(const MsgTag& tag, const char* name, double value, const char* rule) {
+  return MSG_FAIL(tag, "*** parameter %s=%g must be %s! (%s)\n", name, value, rule);
 }
 
 int PrmClear() {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "msg/msg.h"
 #include "prm/params.h"
@@ -24,7 +25,8 @@ void MarkSet(const char* name) { PrmFind(name, "?")->type |= PrmSetMark; }
 
 class Blm : public testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { Fresh(); }
+  static void Fresh() {
     zt::ResetMsg();
     PrmClear();
     PrmInit(1);
@@ -278,14 +280,44 @@ TEST_F(Blm, ProfilesGivenInTheCommandFileAreKept) {
     EXPECT_EQ(prm::ux[100], 4.0f) << z0;
     EXPECT_GT(prm::kz[100], 0.0f) << z0;
   }
-  prm::kz[7] = -1;
-  prm::ww[7] = -2;
+  prm::kz[7] = 123.5f;
+  prm::ww[7] = 2.5f;
   MarkSet("kz");
   MarkSet("ww");
   prm::z0 = 0.5f;
   ASSERT_EQ(BlmProfile(), 0);
-  EXPECT_EQ(prm::kz[7], -1.0f);
-  EXPECT_EQ(prm::ww[7], -2.0f);
+  EXPECT_EQ(prm::kz[7], 123.5f);
+  EXPECT_EQ(prm::ww[7], 2.5f);
+}
+
+// What would make the solver create mass or divide by zero is refused with
+// the value that shows it: negative inputs, and any profile value that is
+// not finite or (wind, diffusion, sigma-w) negative, given or computed.
+TEST_F(Blm, NegativeOrNonFiniteValuesAreRefused) {
+  struct Case {
+    std::function<void()> set;
+    const char* message;
+  } const cases[] = {
+      {[] { prm::ua = -1; }, "*** parameter ua=-1 must be 0 or more! (QORblm.BlmProfile.5)\n"},
+      {[] { prm::sw = -0.5f; }, "*** parameter sw=-0.5 must be 0 or more! (QORblm.BlmProfile.6)\n"},
+      {[] { prm::z0 = 0, prm::us = -0.3f; },
+       "*** invalid profile value kz[0]=-1.2! (QORblm.BlmProfile.7)\n"},
+      {[] { prm::pn = 0; }, "*** invalid profile value kz[1]=inf! (QORblm.BlmProfile.7)\n"},
+      {[] { prm::dz = 1e37f; }, "*** invalid profile value zk[35]=inf! (QORblm.BlmProfile.7)\n"},
+      {[] {
+         prm::ww[3] = -1;
+         MarkSet("ww");
+       },
+       "*** invalid profile value ww[3]=-1! (QORblm.BlmProfile.7)\n"},
+  };
+  for (const Case& c : cases) {
+    Fresh();
+    c.set();
+    zt::LogCapture log;
+    EXPECT_EQ(BlmProfile(), -1);
+    EXPECT_EQ(MsgErr, -1);
+    EXPECT_EQ(log.text(), c.message);
+  }
 }
 
 TEST_F(Blm, PrintProfileListsEveryLevel) {

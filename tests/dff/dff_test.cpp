@@ -309,6 +309,44 @@ TEST_F(Dff, WeightOutsideZeroToOneIsHalfAndSubStepsFollowTheCriticalLength) {
   EXPECT_NE(implicit.ca[1], coarse.ca[1]);
 }
 
+// Refused before the march: deposition that would create mass, and more
+// level steps than the limit (here 4 intervals of 3 sub-steps on 100
+// levels, as above).
+TEST_F(Dff, NegativeDepositionAndTooMuchWorkAreRefused) {
+  Parameters(100, 2);
+  ConstantProfile(3, 3);
+  prm::al = 0.5f;
+  const double limit = DffMaxLevelSteps;
+  struct {
+    const char* set;
+    double limit;
+    const char* message;
+  } const cases[] = {
+      {"vd", limit, "*** parameter vd=-0.01 must be 0 or more! (QORdff.DffPlume.10)\n"},
+      {"ad", limit, "*** parameter ad=-0.01 must be 0 or more! (QORdff.DffPlume.11)\n"},
+      {nullptr, 1199,
+       "*** plume functions need 12 steps of 100 levels (ni=4, al=0.5, critical step 4 m), at "
+       "most 1.2e+03 level steps! (QORdff.DffPlume.12)\n"},
+      {nullptr, 1200, ""},
+  };
+  for (const auto& c : cases) {
+    zt::ResetMsg();
+    prm::vd = prm::ad = -0.01f;
+    MarkSet("vd", c.set && c.set[0] == 'v');
+    MarkSet("ad", c.set && c.set[0] == 'a');
+    DffMaxLevelSteps = c.limit;
+    zt::LogCapture log;
+    Table t(4, 10);
+    t.cg[1] = 42;
+    EXPECT_EQ(t.Run(10), *c.message ? -1 : 0);
+    EXPECT_EQ(log.text(), c.message);
+    if (*c.message) {
+      EXPECT_EQ(t.cg[1], 42.0f);  // the table is not touched
+    }
+  }
+  DffMaxLevelSteps = limit;
+}
+
 TEST_F(Dff, NoIntervalsMeansFullyImplicitAndOnlyTheStart) {
   zt::LogCapture log;
   MsgVerbose = 1;

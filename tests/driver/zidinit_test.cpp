@@ -2,7 +2,10 @@
 // concentration scale, point accumulators, rejected dimensions.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
+#include <string>
+#include <tuple>
 
 #include "driver/driver.h"
 #include "msg/msg.h"
@@ -93,6 +96,28 @@ TEST_F(ZidInitTest, ValuesThatWouldBreakTheCalculationAreRejected) {
     EXPECT_EQ(c.message, log.text());
     *c.value = saved;
     MsgErr = 0;
+  }
+}
+
+// The concentration scale must stay within 1e-37 to 1e38, or its classes
+// turn 0 or inf; its ends are allowed, one step beyond is not.
+TEST_F(ZidInitTest, ConcentrationScaleWithinSinglePrecision) {
+  Allocate();
+  for (auto [ll, nc, ok] : {std::tuple{-37, 1, true}, {-38, 1, false}, {-185, 5, true},
+                            {-186, 5, false}, {18, 1, true}, {19, 1, false},
+                            {INT32_MIN, 5, false}, {INT32_MAX, 5, false}}) {
+    prm::ll = ll;
+    prm::nc = nc;
+    zt::ResetMsg();
+    zt::LogCapture log;
+    EXPECT_EQ(ok ? 0 : -1, ZidInit()) << ll << "/" << nc;
+    if (ok) {
+      EXPECT_TRUE(std::isnormal(prm::cl[0]) && std::isnormal(prm::cl[20])) << ll << "/" << nc;
+    } else {
+      EXPECT_EQ(log.text(), "*** concentration scale 10^(ll/nc) to 10^((ll+nl)/nc) beyond 1e-37 "
+                            "to 1e38 (ll=" + std::to_string(ll) + ", nl=20, nc=" +
+                                std::to_string(nc) + ")! (ZIRidev.ZidInit.4)\n");
+    }
   }
 }
 

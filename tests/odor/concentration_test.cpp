@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "odor/core.h"
 #include "odor_fixture.h"
 
 namespace {
@@ -174,15 +175,21 @@ TEST_F(CalcConTest, InvalidAreaSourcesAreRejectedWithTheirValues) {
   struct Case {
     float aq, bq, lq;
     const char* message;
+    float eq = 1;
   } const cases[] = {
       {10, 5, 0, "*** invalid cell size lq=0 of the area source! (ZIRidev.CalcCon.3)\n"},
       {10, 5, -1, "*** invalid cell size lq=-1 of the area source! (ZIRidev.CalcCon.3)\n"},
       {-10, 5, 1, "*** invalid size aq=-10, bq=5 of the area source! (ZIRidev.CalcCon.4)\n"},
       {1e6f, 1e6f, 1e-2f,
-       "*** too many cells of the area source (aq=1e+06, bq=1e+06, lq=0.01)! "
-       "(ZIRidev.CalcCon.5)\n"},
+       "*** too many cells of the area source: 1e+16 (aq=1e+06, bq=1e+06, lq=0.01), at most "
+       "4000000! (ZIRidev.CalcCon.5)\n"},
       {1e9f, 1, 1e-3f,
-       "*** too many cells of the area source (aq=1e+09, bq=1, lq=0.001)! (ZIRidev.CalcCon.5)\n"},
+       "*** too many cells of the area source: 1e+15 (aq=1e+09, bq=1, lq=0.001), at most "
+       "4000000! (ZIRidev.CalcCon.5)\n"},
+      {2000, 2001, 1,
+       "*** too many cells of the area source: 4.002e+06 (aq=2000, bq=2001, lq=1), at most "
+       "4000000! (ZIRidev.CalcCon.5)\n"},
+      {10, 5, 1, "*** parameter eq=-1 must be 0 or more! (ZIRidev.CalcCon.6)\n", -1},
   };
   for (const Case& c : cases) {
     zt::ResetMsg();
@@ -190,12 +197,18 @@ TEST_F(CalcConTest, InvalidAreaSourcesAreRejectedWithTheirValues) {
     prm::aq = c.aq;
     prm::bq = c.bq;
     prm::lq = c.lq;
+    prm::eq = c.eq;
     float conc = 5;
     EXPECT_EQ(CalcCon(0, 100, 0, 0, &conc, nullptr), -1);
     EXPECT_EQ(MsgErr, -1);
     EXPECT_EQ(conc, 5);
     EXPECT_EQ(log.text(), c.message);
   }
+  // The limit itself is allowed.
+  zt::ResetMsg();
+  prm::aq = prm::bq = 2000;
+  prm::eq = 1;
+  EXPECT_EQ(CheckSource(), 0);
 }
 
 }  // namespace

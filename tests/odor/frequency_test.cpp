@@ -111,7 +111,7 @@ TEST_F(FrequencyTest, GridNodePositionsAndDirections) {
   EXPECT_EQ(MsgErr, 0);
 }
 
-TEST_F(FrequencyTest, DurationsCountOncePerSituationAndOnlyWhenPositive) {
+TEST_F(FrequencyTest, DurationsCountOncePerSituation) {
   LinearTable();
   Grid(2, 2, 10, 20, 0);
   prm::np = 1;
@@ -124,7 +124,6 @@ TEST_F(FrequencyTest, DurationsCountOncePerSituationAndOnlyWhenPositive) {
   EXPECT_EQ(PntFro[0], 0);
   prm::dw[3] = 100;
   prm::dw[26] = 250;  // from 270 degrees: towards the receptors
-  prm::dw[30] = -40;  // negative durations are skipped
   ASSERT_EQ(CalcValues(), 0);
   EXPECT_DOUBLE_EQ(SumDur, 350);
   EXPECT_GT(At(GrdCnc, 1, 0), 0);
@@ -210,11 +209,29 @@ TEST_F(FrequencyTest, GridIsCreatedOnceAndMustHaveNodes) {
     EXPECT_EQ(log.text(), "*** invalid grid size nx=0, ny=5! (ZIRidev.DefineGrid.5)\n");
     EXPECT_EQ(GrdCnc.data, nullptr);
   }
-  zt::ResetMsg();
-  prm::nx = 4;
-  prm::ny = -1;
-  EXPECT_EQ(DefineGrid(), -1);
-  EXPECT_EQ(GrdCnc.data, nullptr);
+  struct {
+    int nx, ny;
+    float dr;
+    const char* message;
+  } const refused[] = {
+      {4, -1, 10, "*** invalid grid size nx=4, ny=-1! (ZIRidev.DefineGrid.5)\n"},
+      {5001, 5000, 10,
+       "*** grid of nx=5001 times ny=5000 is 25005000 nodes, at most 25000000! "
+       "(ZIRidev.DefineGrid.6)\n"},
+      {100000, 100000, 10,
+       "*** grid of nx=100000 times ny=100000 is 10000000000 nodes, at most 25000000! "
+       "(ZIRidev.DefineGrid.6)\n"},
+      {4, 3, 0, "*** parameter dr=0 must be positive! (ZIRidev.DefineGrid.7)\n"},
+      {4, 3, -50, "*** parameter dr=-50 must be positive! (ZIRidev.DefineGrid.7)\n"},
+  };
+  for (const auto& c : refused) {
+    zt::ResetMsg();
+    prm::nx = c.nx, prm::ny = c.ny, prm::dr = c.dr;
+    zt::LogCapture log;
+    EXPECT_EQ(DefineGrid(), -1);
+    EXPECT_EQ(log.text(), c.message);
+    EXPECT_EQ(GrdCnc.data, nullptr);
+  }
   zt::ResetMsg();
   Grid(4, 3, 10, 0, 0);
   zt::LogCapture log;
@@ -299,11 +316,28 @@ TEST_F(FrequencyTest, InvalidParametersAreRejectedBeforeTheRun) {
        "*** invalid plume table at x=10 m (sy=0, sd=0, cp=1, lv=0)! (ZIRidev.CalcValues.3)\n"},
       {[] { prm::sy[7] = NAN; },
        "*** invalid plume table at x=70 m (sy=nan, sd=7, cp=1, lv=0)! (ZIRidev.CalcValues.3)\n"},
+      {[] { prm::am = 0; }, "*** parameter am=0 must be positive! (ZIRidev.CalcValues.2)\n"},
+      {[] { prm::dw[5] = -40; },
+       "*** parameter dw[5]=-40 must be 0 or more! (ZIRidev.CalcValues.2)\n"},
+      {[] { prm::nu = 2778; },
+       "*** nw=36 sectors of nu=2778 sub-sectors are 100008 directions, at most 100000! "
+       "(ZIRidev.CalcValues.6)\n"},
+      // cp 1 s/m2 over 0.3 times the narrowest width 2 m is 0.665 s/m3.
+      {[] { prm::eq = 1e30f; },
+       "*** results beyond single precision: values up to 6.65e+29 (eq=1e+30, cl[nl]=100) over "
+       "36 h, at most 1e+30! (ZIRidev.CalcValues.7)\n"},
+      {[] { prm::dw[0] = 1e29f; },
+       "*** results beyond single precision: values up to 100 (eq=1, cl[nl]=100) over 1e+29 h, "
+       "at most 1e+30! (ZIRidev.CalcValues.7)\n"},
+      {[] { prm::eq = -5; },
+       "*** parameter eq=-5 must be 0 or more! (ZIRidev.CalcCon.6)\n"
+       "*** can't calculate concentration! (ZIRidev.CalcOdor.1)\n"
+       "*** can't get odor values! (ZIRidev.CalcValues.1)\n"},
   };
   for (const Case& c : cases) {
-    const float pd = prm::pd, ld = prm::ld, gs = prm::gs;
-    const int nu = prm::nu;
-    zt::ResetMsg();
+    Reinit(nullptr);
+    LinearTable();
+    Grid(2, 2, 10, 20, 0);
     c.set();
     zt::LogCapture log;
     EXPECT_EQ(CalcValues(), -1);
@@ -311,8 +345,6 @@ TEST_F(FrequencyTest, InvalidParametersAreRejectedBeforeTheRun) {
     EXPECT_EQ(log.text(), c.message);
     EXPECT_EQ(SumDur, 0);
     EXPECT_EQ(At(GrdCnc, 1, 0), 0);
-    prm::pd = pd, prm::ld = ld, prm::gs = gs, prm::nu = nu;
-    LinearTable();
   }
 }
 

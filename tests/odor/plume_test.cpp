@@ -70,6 +70,37 @@ TEST_F(Plume, InvalidIntervalsAreRejectedBeforeTheTableIsTouched) {
             "*** invalid number of intervals (ni=-1)! (ZIRidev.CalcPlume.3)\n");
 }
 
+// A table reaching beyond 100 km, or a source whose emission does not wholly
+// enter the vertical grid (0 to 1000 m), is refused.
+TEST_F(Plume, ReachAndSourceOutsideTheGridAreRefused) {
+  struct {
+    float li, hq, cq;
+    const char* message;
+  } const cases[] = {
+      {500, 10, 0, ""},
+      {500.1f, 10, 0,
+       "*** plume table of ni=200 intervals of li=500.1 m reaches 100020 m, at most 100000 m! "
+       "(ZIRidev.CalcPlume.4)\n"},
+      {10, 1000, 0,
+       "*** source at hq=1000 m (cq=0 m) not within the vertical grid from 0 to 1000 m (flux "
+       "0.5)! (ZIRidev.CalcPlume.5)\n"},
+      {10, 990, 20,
+       "*** source at hq=990 m (cq=20 m) not within the vertical grid from 0 to 1000 m (flux "
+       "0.5)! (ZIRidev.CalcPlume.5)\n"},
+      {10, -5, 2,
+       "*** source at hq=-5 m (cq=2 m) not within the vertical grid from 0 to 1000 m (flux 0)! "
+       "(ZIRidev.CalcPlume.5)\n"},
+      {10, -5, 0, ""},  // spread over the lowest cell, from the ground
+  };
+  for (const auto& c : cases) {
+    zt::ResetMsg();
+    prm::li = c.li, prm::hq = c.hq, prm::cq = c.cq;
+    zt::LogCapture log;
+    EXPECT_EQ(CalcPlume(), *c.message ? -1 : 0) << c.li << " " << c.hq;
+    EXPECT_EQ(log.text(), c.message);
+  }
+}
+
 TEST_F(Plume, SolverFailureAddsItsOwnMessage) {
   for (int i = 0; i <= prm::nz; i++) {
     prm::kz[i] = 0;

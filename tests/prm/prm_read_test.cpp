@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -395,8 +396,13 @@ TEST_F(PrmRead_, Msg8EmptyName) {
             "*** buffer overflow in line 2 of FILE! (QORprm.PrmRead.8)\n");
 }
 
-TEST_F(PrmRead_, Msg8NameOf199Bytes) {
-  EXPECT_EQ(FirstError("*d\nnz" + std::string(197, 'z') + " 5\n"),
+TEST_F(PrmRead_, Msg8NameOf200BytesButNot199) {
+  // Only the first two characters of a name count.
+  ReadAll("*d\nnz" + std::string(197, 'z') + " 5\n");
+  EXPECT_EQ(MsgErr, 0) << Log();
+  EXPECT_EQ(prm::nz, 5);
+  Restart();
+  EXPECT_EQ(FirstError("*d\nnz" + std::string(198, 'z') + " 5\n"),
             "*** buffer overflow in line 2 of FILE! (QORprm.PrmRead.8)\n");
 }
 
@@ -440,6 +446,38 @@ TEST_F(PrmRead_, Msg14Texts) {
     EXPECT_EQ(Next().n, -1) << line;
     EXPECT_EQ(Log(), "*** invalid data in line 3 of FILE! (QORprm.PrmRead.14)\n") << line;
   }
+}
+
+// Every float and double parameter, scalar or vector element, refuses
+// numbers that are not finite, each spelling in turn, and keeps a finite
+// value.
+TEST_F(PrmRead_, Msg14NonFiniteNumbers) {
+  const char* spellings[] = {"nan",  "-NaN",      "nan(0x7)", "inf",
+                             "+INF", "-Infinity", "1e309",    "-1e400"};
+  int checked = 0;
+  for (const PrmRecord* r = PrmTable; !r->IsEnd(); r++) {
+    if (r->IsSection() || (r->Code() != PrmTypeFloat && r->Code() != PrmTypeDouble)) continue;
+    const PrmRecord* section = r;
+    while (!section->IsSection()) section--;
+    {
+      const char* bad = spellings[checked % 8];
+      Restart();
+      // A vector gets the bad value as its second element.
+      ASSERT_EQ(Open(std::string("*d\nmp 2\n") + section->name + "\n" + r->name + " " +
+                     (r->IsVector() ? "1 " : "") + bad + " 2 2 2\n")
+                    .n,
+                2);
+      EXPECT_EQ(Next().n, -1) << r->name << " " << bad;
+      EXPECT_EQ(Log(), "*** invalid data in line 4 of FILE! (QORprm.PrmRead.14)\n")
+          << r->name << " " << bad;
+      const void* value = r->IsVector() ? static_cast<float*>(r->Vec()->data) + 1 : r->value;
+      EXPECT_TRUE(r->Code() == PrmTypeDouble ? std::isfinite(*static_cast<const double*>(value))
+                                             : std::isfinite(*static_cast<const float*>(value)))
+          << r->name << " " << bad;
+      checked++;
+    }
+  }
+  EXPECT_GE(checked, 60);
 }
 
 TEST_F(PrmRead_, Msg16VectorInTheFirstSection) {

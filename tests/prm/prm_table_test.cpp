@@ -2,6 +2,7 @@
 // release.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -189,6 +190,20 @@ TEST_F(PrmInitRef_, NegativeCountIsInvalid) {
   // The pass stopped at zk: later vectors keep their state.
   EXPECT_EQ(prm::dw.count, 36);
   EXPECT_EQ(prm::kz.data, nullptr);
+}
+
+TEST_F(PrmInitRef_, CountAboveTheLimitIsRefusedWithoutWrappingAround) {
+  for (int32_t nz : {PrmMaxElements, INT32_MAX}) {
+    PrmClear();
+    zt::ResetMsg();
+    zt::LogCapture log;
+    PrmInit(1);
+    prm::nz = nz;
+    EXPECT_EQ(PrmInit(2), -1);
+    EXPECT_EQ(log.text(), "*** array zk: " + std::to_string(int64_t{nz} + 1) +
+                              " elements from nz+1, at most 10000000! (QORprm.PrmInit.7)\n");
+    EXPECT_EQ(prm::zk.data, nullptr);
+  }
 }
 
 TEST_F(PrmTable_, FindMatchesWithinTheSectionOnTwoCharacters) {
