@@ -219,7 +219,7 @@ PrmRecord PrmTable[] = {
     Flt("re", " %10.0f", "10", &re, "Richtung des ersten Sektors (Grad gegen Nord im Uhrzeiger)"),
     Flt("sv", " %10.3f", "0", &sv, "Sigma-V (m/s)"),
     Flt("sw", " %10.3f", "0", &sw, "Sigma-W (m/s)"),
-    Flt("tm", " %10.0f", "3600", &tm, "Mittelungszeit für die Fahne (s)"),
+    Flt("tm", " %10.0f", "3600", &prm::tm, "Mittelungszeit für die Fahne (s)"),
     Flt("ua", " %10.2f", "3", &ua, "Windgeschwindigkeit in Anemometerhöhe (m/s)"),
     Flt("us", " %10.3f", "0", &us, "Schubspannungs-Geschwindigkeit (m/s)"),
     Flt("vd", " %10.4f", "0", &vd, "Depositions-Geschwindigkeit (m/s)"),
