@@ -2,7 +2,6 @@
 // reach a terminal as UTF-8; a terminal of another locale, a pipe and the
 // log get the bytes they always got.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <string>
 #include <vector>
@@ -10,18 +9,6 @@
 #include "support.h"
 
 namespace {
-
-std::string Utf8From1252(const std::string& in) {
-  iconv_t cd = iconv_open("UTF-8", "CP1252");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return "?";
-  std::string out(4 * in.size() + 4, '\0');
-  char* src = const_cast<char*>(in.data());
-  char* dst = out.data();
-  std::size_t left = in.size(), room = out.size();
-  const bool ok = iconv(cd, &src, &left, &dst, &room) != static_cast<std::size_t>(-1);
-  iconv_close(cd);
-  return ok ? std::string(out.data(), dst) : "?";
-}
 
 TEST(Screen, Utf8OnATerminalWhoseLocaleSaysSo) {
   zt::TempDir dir;
@@ -44,7 +31,7 @@ TEST(Screen, Utf8OnATerminalWhoseLocaleSaysSo) {
   for (const Row& row : rows) {
     const zt::TerminalRun t = zt::RunOnTerminal({"-h"}, dir.path(), true, false, row.env);
     EXPECT_EQ(t.exitCode, 0);
-    EXPECT_EQ(zt::MaskTimes(t.terminal), row.utf8 ? Utf8From1252(help) : help)
+    EXPECT_EQ(zt::MaskTimes(t.terminal), row.utf8 ? zt::Utf8From1252(help) : help)
         << testing::PrintToString(row.env);
   }
   // A pipe keeps the Windows-1252 bytes whatever the locale.

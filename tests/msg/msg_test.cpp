@@ -1,7 +1,6 @@
 // Message facility: visibility rules, screen translation, buffer overflow,
 // tokenizer, lower-casing, origin tags.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <string>
 
@@ -91,27 +90,13 @@ TEST_F(MsgTest, ScreenCopyTranslatesTenCharactersToCodePage850) {
   EXPECT_EQ("Gr\x94\xE1" "e", s.screen);
 }
 
-// Windows-1252 to UTF-8 as the C library's converter does it; "" for a
-// byte that code page leaves undefined.
-std::string Iconv1252(const std::string& in) {
-  iconv_t cd = iconv_open("UTF-8", "CP1252");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return "?";
-  std::string out(4 * in.size() + 4, '\0');
-  char* src = const_cast<char*>(in.data());
-  char* dst = out.data();
-  std::size_t left = in.size(), room = out.size();
-  const bool ok = iconv(cd, &src, &left, &dst, &room) != static_cast<std::size_t>(-1);
-  iconv_close(cd);
-  return ok ? std::string(out.data(), dst) : "";
-}
-
 TEST_F(MsgTest, ScreenCopyOnAUtf8TerminalIsUtf8AndTheLogKeepsItsBytes) {
   MsgVerbose = 1;
   MsgScreenUtf8 = true;
   for (int b = 0x80; b <= 0xFF; b++) {
     const std::string in = std::string("a") + static_cast<char>(b) + "b\n";
     const Seen s = Emit(in.c_str());
-    std::string expected = Iconv1252(in);
+    std::string expected = zt::Utf8From1252(in);
     if (expected.empty()) expected = "a\xEF\xBF\xBD" "b\n";  // the replacement character
     EXPECT_EQ(expected, s.screen) << "byte " << b;
     EXPECT_EQ(in, s.log) << "byte " << b;
@@ -121,7 +106,7 @@ TEST_F(MsgTest, ScreenCopyOnAUtf8TerminalIsUtf8AndTheLogKeepsItsBytes) {
   const std::string utf8 = "M\xC3\xBCller \xE2\x82\xAC \xF0\x9F\x90\x96";
   EXPECT_EQ(utf8, Emit(utf8.c_str()).screen);
   for (const std::string in : {"\xC3(", "\xE0\x80\x80", "\xED\xA0\x80", "Gr\xF6\xDF" "e"})
-    EXPECT_EQ(Iconv1252(in), Emit(in.c_str()).screen) << in;
+    EXPECT_EQ(zt::Utf8From1252(in), Emit(in.c_str()).screen) << in;
 }
 
 TEST_F(MsgTest, OverlongMessageOverflowsOnScreenButNotInLog) {

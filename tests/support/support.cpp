@@ -2,6 +2,7 @@
 #include "support.h"
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <pty.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -174,6 +175,18 @@ TerminalRun RunOnTerminal(const std::vector<std::string>& args, const std::strin
   fs::remove(outPath);
   fs::remove(errPath);
   return r;
+}
+
+std::string Utf8From1252(const std::string& text) {
+  iconv_t cd = iconv_open("UTF-8", "CP1252");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return "";
+  std::string out(4 * text.size() + 4, '\0');
+  char* src = const_cast<char*>(text.data());
+  char* dst = out.data();
+  std::size_t left = text.size(), room = out.size();
+  const bool ok = iconv(cd, &src, &left, &dst, &room) != static_cast<std::size_t>(-1);
+  iconv_close(cd);
+  return ok ? std::string(out.data(), dst) : "";
 }
 
 std::string MaskTimes(const std::string& text) {

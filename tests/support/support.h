@@ -81,6 +81,11 @@ TerminalRun RunOnTerminal(const std::vector<std::string>& args, const std::strin
                           bool outOnTerminal, bool errOnTerminal,
                           const std::vector<std::string>& env = {});
 
+// Windows-1252 text as UTF-8, converted by the C library (an oracle
+// independent of the program's own conversion); "" when the text holds a
+// byte that code page leaves undefined.
+std::string Utf8From1252(const std::string& text);
+
 // Replaces local times in ctime form and the build date and time by
 // placeholders, so that logs can be compared byte for byte.
 std::string MaskTimes(const std::string& text);
