@@ -24,8 +24,9 @@ constexpr unsigned short kHigh[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
 // Length of the well-formed UTF-8 sequence at s, or 0. Such bytes came from
-// the user (a file name typed on a UTF-8 system) and pass unchanged; no
-// German text in Windows-1252 forms one.
+// the user (a file name typed on a UTF-8 system) and pass unchanged. German
+// text in Windows-1252 practically never forms one: a letter such as ä
+// would have to be followed by two characters from the range of € to ¿.
 int Utf8Length(const unsigned char* s) {
   const unsigned char c = s[0];
   int n;
@@ -74,16 +75,14 @@ bool NamesUtf8(const char* locale) {
 bool MsgStdoutIsUtf8Terminal() {
 #if __has_include(<unistd.h>)
   if (isatty(fileno(stdout)) != 1) return false;
-#else
-  return false;
-#endif
   // The first of these that is set and not empty decides, as for the C
   // library's character classes.
   for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
     const char* v = std::getenv(name);
     if (v && *v) return NamesUtf8(v);
   }
-  return false;
+#endif
+  return false;  // not a terminal, or no way to tell
 }
 
 void MsgScreenPut(const char* text, std::FILE* f) {
