@@ -8,7 +8,8 @@
 # the innermost unit of work (one receptor x sub-sector x core plume x source
 # cell) per second, and the cost of one std::exp for comparison.
 #
-# Usage: bench/run.sh [-n] [-t threads] [-r runs] [-b build-dir] [-x program] [cases]
+# Usage: bench/run.sh [-h] [-n] [-t threads] [-r runs] [-b build-dir] [-x program] [cases]
+#   -h          print this text
 #   -n          build for the local processor (-march=native)
 #   -t threads  passed to the program as -t<threads> (default: the program's default)
 #   -r runs     runs per case, the best counts (default 3)
@@ -19,14 +20,16 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 native=0 threads="" runs=3 build="" exe=""
-while getopts "nt:r:b:x:" opt; do
+usage() { awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; }
+while getopts "hnt:r:b:x:" opt; do
   case $opt in
+    h) usage; exit 0 ;;
     n) native=1 ;;
     t) threads=$OPTARG ;;
     r) runs=$OPTARG ;;
     b) build=$OPTARG ;;
     x) exe=$OPTARG ;;
-    *) sed -n '2,20p' "$0"; exit 2 ;;
+    *) usage >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))

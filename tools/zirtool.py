@@ -1,6 +1,7 @@
-"""What the companion tools share: their message line, their entry point and
-files that appear whole or not at all."""
+"""What the companion tools share: their message line, their command-line
+errors, their entry point and files that appear whole or not at all."""
 
+import argparse
 import os
 import sys
 import tempfile
@@ -9,6 +10,18 @@ import tempfile
 def error(tag, text):
     """One message line on standard error in the system's style."""
     sys.stderr.write("*** %s! (%s)\n" % (text, tag))
+
+
+class UsageError(Exception):
+    """A bad command line; the text says what is wrong."""
+
+
+class Parser(argparse.ArgumentParser):
+    """argparse with its errors as UsageError, so that the tool reports them
+    in its own style instead of argparse's "prog: error: ..."."""
+
+    def error(self, message):
+        raise UsageError(message)
 
 
 def run(main, tag, internal_code):

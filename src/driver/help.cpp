@@ -2,6 +2,7 @@
 // command file and the parameter overview, in German.
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "driver/driver.h"
 #include "msg/msg.h"
@@ -17,14 +18,19 @@ constexpr const char* kText1 =
     "Ihre Namen sind:\n"
     "  odrcmd.txt    Eingabe-File,\n"
     "  odrlog.txt    Log-File zur Protokollierung des Ablaufs,\n"
-    "  odrcnc.dmna   Rasterwerte der bodennahen Konzentration.\n"
+    "  cnc.dmna      Rasterwerte der bodennahen Konzentration,\n"
+    "  fro.dmna      Kumulative Häufigkeit von Gerüchen,\n"
+    "  frh.dmna      Häufigkeit der Belästigungsstunden,\n"
+    "  r90.dmna      Verhältnis 90-Perzentil zu Mittelwert.\n"
     "\n"
-    "  odrfrh.dmna   Häufigkeit der Belästigungsstunden,\n"
-    "  odrfro.dmna   Kumulative Häufigkeit von Gerüchen.\n"
-    "\n"
-    "Optionen: -e Eingabezeilen im Log-File und am Schirm ausgeben (echo)\n"
-    "          -q Bildschirmausgabe unterdrücken (quiet)\n"
-    "          -v Zusätzliche Informationen ausgeben (verbose)\n"
+    "Optionen (ein Wert steht direkt hinter dem Buchstaben, z.B. -t2):\n"
+    "  -e      Eingabezeilen im Log-File und am Schirm ausgeben (echo, mit -v)\n"
+    "  -h      Diese Hilfe ausgeben (help)\n"
+    "  -iName  Eingabe-File (Standard odrcmd.txt; .txt wird ergänzt; CON: stdin)\n"
+    "  -lName  Log-File (Standard odrlog.txt; -l allein: stderr; -l-: keines)\n"
+    "  -q      Bildschirmausgabe unterdrücken (quiet; -q2 auch Start und Ende)\n"
+    "  -tN     Anzahl der Threads (Standard: alle Prozessoren des Rechners)\n"
+    "  -v      Zusätzliche Informationen ausgeben (verbose; -v2 noch mehr)\n"
     "\n";
 
 constexpr const char* kText2 =
@@ -58,7 +64,7 @@ constexpr const char* kText3 =
     "\n"
     "   Bei \"pnt\":\n"
     "   Auflistung der an den Aufpunkten berechneten Werte im Log-File.\n"
-    "   Es bedeuten:  Cnc = Konzentrationswert,\n"
+    "   Es bedeuten:  Cm  = Konzentrationswert,\n"
     "                 Fro = Relative Häufigkeit der GS-Überschreitung,\n"
     "                 Frh = Relative Häufigkeit von Geruchsstunden.\n"
     "\n"
@@ -83,12 +89,12 @@ constexpr const char* kText3 =
     "   Festlegung von Lage und Ausdehnung der Quelle, der Quellstärke\n"
     "   und der Überhöhung.\n"
     "\n"
-    "*SPEICHERN cnc|frh|fro:\n"
+    "*SPEICHERN cnc|fro|frh|r90:\n"
     "   Ausgabe des betreffenden Rasterfeldes.\n"
     "   Die Rasterwerte sind Mittelwerte über alle zuvor definierten Ausbrei-\n"
     "   tungssituationen.\n"
     "\n"
-    "*TABELLE *D|*A|*G|*L|*P|*Q|*S :\n"
+    "*TABELLE *d|*a|*g|*l|*p|*q|*s :\n"
     "   Ausgabe der aktuellen Parameterwerte. Dabei können durch Angabe von\n"
     "   Kennbuchstaben bestimmte Abschnitte ausgewählt werden.\n"
     "\n"
@@ -115,10 +121,21 @@ void PrintUsage(std::FILE* f) {
 
 void PrintHelp() {
   MsgLog = stdout;
-  std::printf("Geruchsausbreitungsmodell VALKO, %s Version %s (%s %s)\n", ModName, ModVersion,
-              BuildDate, BuildTime);
-  PrintUsage(stdout);
-  std::printf("%s", kText4);
-  PrmPrint(stdout, "*d*a*g*l*p*q*s");
+  // The table is printed onto a stream; for a UTF-8 terminal the whole help
+  // goes through a temporary file first (without one it stays Windows-1252).
+  std::FILE* staged = MsgScreenUtf8 ? std::tmpfile() : nullptr;
+  std::FILE* f = staged ? staged : stdout;
+  std::fprintf(f, "Geruchsausbreitungsmodell VALKO, %s Version %s (%s %s)\n", ModName, ModVersion,
+               BuildDate, BuildTime);
+  PrintUsage(f);
+  std::fprintf(f, "%s", kText4);
+  PrmPrint(f, "*d*a*g*l*p*q*s");
+  if (staged) {
+    std::string text;
+    std::rewind(staged);
+    for (int c; (c = std::getc(staged)) != EOF;) text += static_cast<char>(c);
+    std::fclose(staged);
+    MsgScreenPut(text.c_str(), stdout);
+  }
   std::exit(0);
 }

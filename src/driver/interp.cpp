@@ -241,6 +241,8 @@ int Dispatch(const char* section, char* argument, bool& end) {
         return FAIL("11", 11, "*** error in output of results! (%s)\n");
       return 0;
     case 't':
+      // Section letters in capitals select as section words do.
+      MsgLow(argument);
       // Without a log the table has nowhere to go.
       if (MsgLog && (PrmPrint(MsgLog, *argument ? argument : TableSelection.c_str()) < 0 || MsgErr < 0))
         return FAIL("18", 12, "*** error in printing results! (%s)\n");

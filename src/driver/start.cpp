@@ -129,6 +129,8 @@ int Main(int argc, char* argv[]) {
   sigemptyset(&stop.sa_mask);
   for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &stop, nullptr);
   std::signal(SIGSEGV, HandleCrash);
+  // German text on a UTF-8 terminal is written as UTF-8 (help, messages).
+  MsgScreenUtf8 = MsgStdoutIsUtf8Terminal();
   if (argc < 2) {
     std::printf("%s Version %s (%s %s)\n", ModName, ModVersion, BuildDate, BuildTime);
     std::printf("Information zur Art des Aufrufes: %s -h\n", ModName);

@@ -1,5 +1,5 @@
-// Message and log facility: MsgOut with its visibility rules and the code
-// page 850 screen copy, the origin tag, MsgLow and MsgTok.
+// Message and log facility: MsgOut with its visibility rules and its screen
+// copy, the origin tag, MsgLow and MsgTok.
 #include "msg/msg.h"
 
 #include <cstdarg>
@@ -54,17 +54,19 @@ int MsgOut(const char* format, ...) {
   if (level == 0) return MsgErr;
   va_list args;
   va_start(args, format);
-  if (MsgQuiet <= 0) {
+  const bool screen = MsgQuiet <= 0;
+  if (screen) {
     MsgProgressEnd();
     va_list copy;
     va_copy(copy, args);
     int n = std::vsnprintf(MsgBuf, MsgBufSize - 1, format, copy);
     va_end(copy);
     if (n < 0 || n > MsgBufSize - 2) std::strcpy(MsgBuf, "--- message buffer overflow!\n");
-    TranslateForScreen(MsgBuf);
-    std::printf("%s", MsgBuf);
+    if (!MsgScreenUtf8) TranslateForScreen(MsgBuf);
+    MsgScreenPut(MsgBuf, stdout);
   }
-  if (MsgLog) std::vfprintf(MsgLog, format, args);
+  // The help makes the standard output its log; one copy there is enough.
+  if (MsgLog && !(screen && MsgLog == stdout)) std::vfprintf(MsgLog, format, args);
   va_end(args);
   return MsgErr;
 }

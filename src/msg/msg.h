@@ -21,9 +21,10 @@ extern std::atomic<int> MsgSignal;
 
 constexpr int MsgBufSize = 4000;
 
-// printf-like. Writes the screen copy (code page 850) and the log copy
-// (Windows-1252) as the settings allow; returns MsgErr. A null format
-// releases the message buffer and returns 0.
+// printf-like. Writes the screen copy (code page 850, or UTF-8 on a UTF-8
+// terminal) and the log copy (Windows-1252) as the settings allow; a log on
+// the standard output gets no second copy there. Returns MsgErr. A null
+// format releases the message buffer and returns 0.
 int MsgOut(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Lower-cases the ASCII capitals of a zero-terminated text in place.
@@ -45,6 +46,18 @@ struct MsgTag {
 // conversion "(%s)" receives the origin tag. Evaluates to -1.
 #define MSG_FAIL(tag, format, ...) \
   (MsgErr = -1, MsgOut(format __VA_OPT__(, ) __VA_ARGS__, (tag).s))
+
+// Character set of German text on the screen (msg/screen.cpp). The log and
+// the files always get Windows-1252; the screen gets it too (the help) or
+// code page 850 (messages), unless the driver has found a UTF-8 terminal
+// and set MsgScreenUtf8: then the screen gets UTF-8.
+extern bool MsgScreenUtf8;
+// Standard output is a terminal, and the locale (LC_ALL, else LC_CTYPE,
+// else LANG, the first one set) has the character set UTF-8.
+bool MsgStdoutIsUtf8Terminal();
+// Writes Windows-1252 text to f, as UTF-8 when MsgScreenUtf8 (bytes that
+// already form UTF-8 pass unchanged), else as it is.
+void MsgScreenPut(const char* text, std::FILE* f);
 
 // Progress line on standard error (msg/progress.cpp). The driver switches
 // it on only when standard error is a terminal that does not also receive

@@ -90,6 +90,25 @@ TEST_F(MsgTest, ScreenCopyTranslatesTenCharactersToCodePage850) {
   EXPECT_EQ("Gr\x94\xE1" "e", s.screen);
 }
 
+TEST_F(MsgTest, ScreenCopyOnAUtf8TerminalIsUtf8AndTheLogKeepsItsBytes) {
+  MsgVerbose = 1;
+  MsgScreenUtf8 = true;
+  for (int b = 0x80; b <= 0xFF; b++) {
+    const std::string in = std::string("a") + static_cast<char>(b) + "b\n";
+    const Seen s = Emit(in.c_str());
+    std::string expected = zt::Utf8From1252(in);
+    if (expected.empty()) expected = "a\xEF\xBF\xBD" "b\n";  // the replacement character
+    EXPECT_EQ(expected, s.screen) << "byte " << b;
+    EXPECT_EQ(in, s.log) << "byte " << b;
+  }
+  // Text that is UTF-8 already (a name typed on such a system) passes
+  // unchanged; a broken or overlong sequence is taken as Windows-1252.
+  const std::string utf8 = "M\xC3\xBCller \xE2\x82\xAC \xF0\x9F\x90\x96";
+  EXPECT_EQ(utf8, Emit(utf8.c_str()).screen);
+  for (const std::string in : {"\xC3(", "\xE0\x80\x80", "\xED\xA0\x80", "Gr\xF6\xDF" "e"})
+    EXPECT_EQ(zt::Utf8From1252(in), Emit(in.c_str()).screen) << in;
+}
+
 TEST_F(MsgTest, OverlongMessageOverflowsOnScreenButNotInLog) {
   MsgVerbose = 1;
   std::string fits(3998, 'x'), longer(3999, 'y');

@@ -2,7 +2,10 @@
 #include "support.h"
 
 #include <fcntl.h>
+#include <iconv.h>
+#include <pty.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -53,6 +56,7 @@ void ResetMsg() {
   MsgQuiet = 0;
   MsgEcho = 0;
   MsgSignal = 0;
+  MsgScreenUtf8 = false;
   MsgLog = nullptr;
 }
 
@@ -123,6 +127,66 @@ RunResult RunProgram(const std::vector<std::string>& args, const std::string& cw
   fs::remove(outPath);
   fs::remove(errPath);
   return r;
+}
+
+TerminalRun RunOnTerminal(const std::vector<std::string>& args, const std::string& cwd,
+                          bool outOnTerminal, bool errOnTerminal,
+                          const std::vector<std::string>& env) {
+  TerminalRun r;
+  int master = -1, slave = -1;
+  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return r;
+  // The terminal passes bytes as written, so "\n" stays "\n".
+  termios mode{};
+  tcgetattr(slave, &mode);
+  mode.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  tcsetattr(slave, TCSANOW, &mode);
+  const std::string outPath = cwd + "/.stdout", errPath = cwd + "/.stderr";
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(master);
+    int out = outOnTerminal ? slave : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = errOnTerminal ? slave : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(out, 1);
+    dup2(err, 2);
+    for (const auto& e : env) {
+      const std::size_t eq = e.find('=');
+      if (eq == std::string::npos)
+        unsetenv(e.c_str());
+      else
+        setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
+    }
+    if (chdir(cwd.c_str()) != 0) _exit(126);
+    std::vector<char*> argv{const_cast<char*>("ZIRidev")};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::string exe = ExePath();
+    execv(exe.c_str(), argv.data());
+    _exit(127);
+  }
+  close(slave);
+  char buf[4096];
+  for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) r.terminal.append(buf, n);
+  close(master);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  r.out = ReadFile(outPath);
+  r.err = ReadFile(errPath);
+  fs::remove(outPath);
+  fs::remove(errPath);
+  return r;
+}
+
+std::string Utf8From1252(const std::string& text) {
+  iconv_t cd = iconv_open("UTF-8", "CP1252");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return "";
+  std::string out(4 * text.size() + 4, '\0');
+  char* src = const_cast<char*>(text.data());
+  char* dst = out.data();
+  std::size_t left = text.size(), room = out.size();
+  const bool ok = iconv(cd, &src, &left, &dst, &room) != static_cast<std::size_t>(-1);
+  iconv_close(cd);
+  return ok ? std::string(out.data(), dst) : "";
 }
 
 std::string MaskTimes(const std::string& text) {

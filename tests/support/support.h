@@ -26,7 +26,7 @@ std::string ReadFile(const std::string& path);          // whole file, bytes; ""
 bool FileExists(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 
-// Resets the message settings (MsgErr, levels, log) to their start values.
+// Resets the message settings (MsgErr, levels, screen, log) to their start values.
 void ResetMsg();
 
 // Sends MsgLog to a temporary file while alive; text() returns what was written.
@@ -66,6 +66,25 @@ struct RunResult {
 // arguments and standard input.
 RunResult RunProgram(const std::vector<std::string>& args, const std::string& cwd,
                      const std::string& input = "");
+
+// What a run with a pseudo-terminal showed there, and what went to files.
+struct TerminalRun {
+  int exitCode = -1;
+  std::string terminal;  // bytes the terminal received, without line-end translation
+  std::string out, err;  // the streams that were not on the terminal
+};
+
+// Runs the program like RunProgram, with standard output and/or standard
+// error on a pseudo-terminal and the environment changed: "NAME=value"
+// sets a variable, "NAME" removes it.
+TerminalRun RunOnTerminal(const std::vector<std::string>& args, const std::string& cwd,
+                          bool outOnTerminal, bool errOnTerminal,
+                          const std::vector<std::string>& env = {});
+
+// Windows-1252 text as UTF-8, converted by the C library (an oracle
+// independent of the program's own conversion); "" when the text holds a
+// byte that code page leaves undefined.
+std::string Utf8From1252(const std::string& text);
 
 // Replaces local times in ctime form and the build date and time by
 // placeholders, so that logs can be compared byte for byte.

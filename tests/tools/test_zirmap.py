@@ -5,6 +5,7 @@ Run from this directory with the distribution's Python:
 ZIR_EXE names the model program for the tests that read its own output.
 """
 
+import dataclasses
 import os
 import re
 import struct
@@ -23,7 +24,8 @@ DATA = os.path.join(HERE, "data")
 sys.path.insert(0, TOOLS)
 
 os.environ["MPLBACKEND"] = "Agg"
-from zirmap_lib import dmna, mapplot  # noqa: E402
+from matplotlib.text import Text  # noqa: E402
+from zirmap_lib import dmna, mapplot, texts  # noqa: E402
 
 # The grid of the fixtures: value (i+1)*10 + (j+1) at node (i, j), 3 x 2 nodes.
 EXPECTED_3X2 = np.array([[11, 12], [21, 22], [31, 32]], dtype=float)
@@ -216,15 +218,32 @@ class BadInputTest(unittest.TestCase):
                               ([f, "--origin", "5e5"], r"--origin: 2 values expected")):
             with self.subTest(args=args):
                 self.check_fails(args, message, code=2)
-        r = run_zirmap("--bogus")
-        self.assertEqual(r.returncode, 2)
-        self.assertNotIn("Traceback", r.stderr)
+        # argparse's own complaints too, in the tool's style.
+        for args, message in (([f, "--bogus"], r"unrecognized arguments: --bogus"),
+                              ([], r"the following arguments are required: FILE"),
+                              ([f, "--lang", "fr"], r"argument --lang: invalid choice: 'fr'"),
+                              ([f, "--dpi", "x"], r"argument --dpi: invalid int value")):
+            with self.subTest(args=args):
+                r = self.check_fails(args, message, code=2)
+                self.assertRegex(r.stderr, r"^\*\*\* [^\n]*! \(zirmap\)\n$")
 
     def test_unwritable_output(self):
         r = run_zirmap(os.path.join(DATA, "text2x2.dmna"), "-o", "/nonexistent/dir/m.png")
         self.assertEqual(r.returncode, 3, r.stderr)
         self.assertIn("can't write", r.stderr)
         self.assertNotIn("Traceback", r.stderr)
+        with tempfile.TemporaryDirectory() as tmp:
+            blocked = os.path.join(tmp, "file")
+            open(blocked, "w").close()
+            self.check_fails([os.path.join(DATA, "text2x2.dmna"), "-d", blocked + "/maps"],
+                             r"can't make the directory .*/file/maps", code=3)
+
+    def test_outdir_is_made(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            maps = os.path.join(tmp, "new", "maps")
+            r = run_zirmap(os.path.join(DATA, "text2x2.dmna"), "-d", maps)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual(os.listdir(maps), ["text2x2.png"])
 
 
 def corner_grid(tmp, mode):
@@ -278,9 +297,7 @@ class MapTest(unittest.TestCase):
         self.assertEqual(drawn["kind"], "frh")
         self.assertIn(0.10, drawn["levels"])
         self.assertIn(0.15, drawn["levels"])
-        self.assertEqual(drawn["colorbar"].ax.get_ylabel(), "Häufigkeit von Belästigungsstunden")
         self.assertEqual(list(drawn["lines"].levels), [0.10, 0.15])
-        self.assertEqual(fig._suptitle.get_text(), "bin")
         mapplot.plt.close(fig)
 
         cnc = dmna.read_grid(os.path.join(DATA, "text2x2.dmna"))
@@ -289,6 +306,69 @@ class MapTest(unittest.TestCase):
         self.assertGreaterEqual(levels[-1], 1.5)
         self.assertLess(levels[-2], 1.5)
         self.assertLessEqual(levels[0], 1.5e-3)
+
+    def test_every_text_in_one_language(self):
+        # The model's German title of each array (mark), in English and German
+        # maps: the map's own texts come from one language only, the title by
+        # array unless --title gives one, the file's identification as it is.
+        g = dmna.read_grid(os.path.join(DATA, "bin_plain"))
+        g.values = EXPECTED_3X2 / 100.0   # 0.11 to 0.32: both threshold lines
+        marks = {"cnc": "Konzentration (OU/m3)", "fro": "Kumulative Geruchshäufigkeit",
+                 "frh": "Häufigkeit von Belästigungsstunden",
+                 "r90": "Verhältnis 90-Perzentil zu Mittelwert"}
+
+        def phrases(table):
+            out = set()
+            for value in table.values():
+                for v in (value.values() if isinstance(value, dict) else
+                          value if isinstance(value, tuple) else [value]):
+                    out.update(p.strip(" ,(") for p in re.split(r"%[-.\w]*", v) if p.strip(" ,("))
+            return out
+
+        for lang, other in (("en", "de"), ("de", "en")):
+            foreign = phrases(texts.TEXTS[other]) - phrases(texts.TEXTS[lang]) - {"Maximum", "m"}
+            for kind, mark in marks.items():
+                for title, origin in ((None, None), ("Farm", (5e5, 5e6))):
+                    with self.subTest(lang=lang, kind=kind, title=title):
+                        grid = dataclasses.replace(g, mark=mark, title="Stall Nord")
+                        fig, drawn = mapplot.build_map(grid, sources=[(150, 220)],
+                                                       areas=[(140, 210, 20, 10, 0)],
+                                                       points=[(110, 240)], title=title,
+                                                       lang=lang, origin=origin)
+                        shown = [t.get_text() for t in fig.findobj(Text) if t.get_text()]
+                        mapplot.plt.close(fig)
+                        for text in shown:
+                            self.assertNotIn(mark, text)
+                            for phrase in foreign:
+                                self.assertNotIn(phrase, text)
+                        self.assertEqual(fig._suptitle.get_text(),
+                                         title or texts.TEXTS[lang]["title"][kind])
+                        self.assertTrue(drawn["ax"].get_title().startswith("Stall Nord\n"))
+                        if kind == "cnc":
+                            self.assertIn("(OU/m³)", drawn["colorbar"].ax.get_ylabel())
+                        expected = [texts.TEXTS[lang][k] for k in ("area", "source", "points")]
+                        if kind == "frh":
+                            expected = ["%.2f: %s" % (v, meaning) for v, meaning in
+                                        zip((0.10, 0.15), texts.TEXTS[lang]["thresholds"])] + expected
+                        self.assertEqual(drawn["legend"], expected)
+
+    def test_percent_for_frequencies_only(self):
+        g = dmna.read_grid(os.path.join(DATA, "bin_plain"))
+        g.values = EXPECTED_3X2 / 100.0
+        for mark, scale in (("Häufigkeit von Belästigungsstunden", 100),
+                            ("Kumulative Geruchshäufigkeit", 100), ("Konzentration (GE/m3)", 1)):
+            with self.subTest(mark=mark):
+                grid = dataclasses.replace(g, mark=mark)
+                plain = mapplot.build_map(grid)[1]
+                fig, drawn = mapplot.build_map(grid, percent=True)
+                mapplot.plt.close("all")
+                np.testing.assert_allclose(drawn["Z"], plain["Z"] * scale)
+                np.testing.assert_allclose(drawn["levels"], np.array(plain["levels"]) * scale)
+                self.assertIn("Maximum %s" % ("32 %" if scale == 100 else "0.32"),
+                              drawn["ax"].get_title())
+                if mark.startswith("H"):
+                    self.assertEqual(list(drawn["lines"].levels), [10, 15])
+                    self.assertTrue(drawn["legend"][0].startswith("10 %: "), drawn["legend"])
 
     def test_sources_areas_and_points_in_national_coordinates(self):
         # Markers are model coordinates; the origin moves grid and markers alike.
@@ -308,12 +388,12 @@ class MapTest(unittest.TestCase):
                 np.testing.assert_allclose(outlines, [[[140, 210], [140, 230], [130, 230], [130, 210]],
                                                       [[100, 200], [110, 200], [110, 210], [100, 210]]],
                                            atol=1e-6)
-                stars = [line for line in ax.lines if line.get_label() == "Quelle"][0]
+                stars = [line for line in ax.lines if line.get_label() == "Source"][0]
                 np.testing.assert_allclose(np.column_stack(stars.get_data()) - (de, dn),
                                            [[150, 220], [120, 240]], atol=1e-6)
                 self.assertEqual(ax.get_xlim()[0], 100 + de)
                 labels = [t.get_text() for t in ax.get_legend().get_texts()]
-                self.assertEqual(labels, ["Quellfläche", "Quelle", "Aufpunkte"])
+                self.assertEqual(labels, ["Source area", "Source", "Receptor points"])
                 self.assertIn("EPSG:25832" if origin else "x (m)", ax.get_xlabel())
                 mapplot.plt.close(fig)
 
@@ -390,7 +470,7 @@ class AscTest(unittest.TestCase):
             self.assertRegex(r.stderr, r"^\*\*\* No module named 'pyproj'; --crs needs the "
                                        r"package python3-pyproj .*! \(zirmap\)\n$")
             self.assertFalse(os.path.exists(os.path.join(tmp, "seq_text.asc")))
-            r = run_zirmap(src, "--origin", "1000,2000", "--asc", tmp, env=env)
+            r = run_zirmap(src, "--origin", "1000,2000", "--asc", tmp, "--no-png", env=env)
             self.assertEqual(r.returncode, 0, r.stderr)
             self.assertEqual(read_asc(os.path.join(tmp, "seq_text.asc"))[0]["xllcorner"], "1075")
 

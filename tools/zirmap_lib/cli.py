@@ -13,6 +13,8 @@ import sys
 
 import zirtool
 
+from .texts import LANGUAGES
+
 EXIT_INPUT, EXIT_USAGE, EXIT_OUTPUT, EXIT_PACKAGES, EXIT_INTERNAL = 1, 2, 3, 4, 5
 TAG = "zirmap"
 
@@ -22,9 +24,12 @@ Examples:
   zirmap cnc.dmna fro.dmna frh.dmna r90.dmna --area -10,-5,20,10,30 --outdir maps
   zirmap frh.dmna -o frh.png --asc frh.asc --points "100,50;-200,300"
   zirmap frh.dmna --origin 497000,5427000 --crs EPSG:25832 --asc . --source 0,0
+  zirmap frh.dmna --percent --lang de --outdir maps
 
 Coordinates are metres, x to the east, y to the north, in the model's system;
---origin moves the maps and grids into the national one. Exit codes: 0 done,
+--origin moves the maps and grids into the national one. frh maps show the
+limits of the German odor regulation: 0.10 for residential and mixed areas,
+0.15 for commercial, industrial and village areas. Exit codes: 0 done,
 1 an input file unreadable (the others are still drawn), 2 bad command line,
 3 output not written, 4 numpy/matplotlib (or pyproj for --crs) missing,
 5 internal error."""
@@ -37,8 +42,7 @@ def error(text):
     zirtool.error(TAG, text)
 
 
-class UsageError(Exception):
-    pass
+UsageError = zirtool.UsageError
 
 
 def numbers(text, what, counts):
@@ -69,7 +73,7 @@ def parse_levels(text):
 
 
 def make_parser():
-    p = argparse.ArgumentParser(
+    p = zirtool.Parser(
         prog="zirmap", formatter_class=argparse.RawDescriptionHelpFormatter,
         description="Draws maps (PNG) of the result grids cnc, fro, frh and r90 "
                     "of a model run and exports them as ESRI ASCII grids.",
@@ -79,7 +83,7 @@ def make_parser():
     p.add_argument("-o", "--output", metavar="PNG",
                    help="name of the map (one FILE only); default: FILE with .png")
     p.add_argument("-d", "--outdir", metavar="DIR",
-                   help="directory for the maps (default: beside each FILE)")
+                   help="directory for the maps, made if missing (default: beside each FILE)")
     p.add_argument("--asc", metavar="PATH",
                    help="also write an ESRI ASCII grid: the file name for one FILE, "
                         "or an existing directory that receives NAME.asc per FILE")
@@ -94,7 +98,14 @@ def make_parser():
                    help="receptor points, numbered in the map like the log's listing")
     p.add_argument("--levels", metavar="L1,L2,...",
                    help="contour levels (increasing) instead of the defaults of the array")
-    p.add_argument("--title", help='title of the map (default: the file\'s "idnt")')
+    p.add_argument("--title",
+                   help="title of the map (default: the name of the array, such as "
+                        "\"Odor-hour frequency\"; the file's identification idnt is shown "
+                        "below it as it stands)")
+    p.add_argument("--lang", choices=LANGUAGES, default="en",
+                   help="language of the texts the map adds (default en)")
+    p.add_argument("--percent", action="store_true",
+                   help="fro and frh in percent (levels too); the .asc keeps the file's values")
     p.add_argument("--field", metavar="N|NAME",
                    help="field of a multi-field element to map (default: the first real one)")
     p.add_argument("--dpi", type=int, default=150, help="resolution of the PNG (default 150)")
@@ -154,7 +165,11 @@ def output_name(infile, directory, ext):
 
 def main(argv=None):
     argv = sys.argv[1:] if argv is None else argv
-    args = make_parser().parse_args(join_negative_values(argv))
+    try:
+        args = make_parser().parse_args(join_negative_values(argv))
+    except UsageError as e:
+        error(str(e))
+        return EXIT_USAGE
     try:
         import numpy  # noqa: F401
         import matplotlib  # noqa: F401
@@ -172,7 +187,7 @@ def main(argv=None):
             raise UsageError("--no-png without --asc writes nothing")
         if args.asc and len(args.files) > 1 and not os.path.isdir(args.asc):
             raise UsageError("--asc %s: several files need an existing directory" % args.asc)
-        if args.outdir and not os.path.isdir(args.outdir):
+        if args.outdir and os.path.exists(args.outdir) and not os.path.isdir(args.outdir):
             raise UsageError("--outdir %s is not a directory" % args.outdir)
         if args.dpi < 10 or args.dpi > 1200:
             raise UsageError("--dpi %d out of range 10..1200" % args.dpi)
@@ -200,6 +215,13 @@ def main(argv=None):
         error("%s; --crs needs the package python3-pyproj (scripts/setup.sh installs it)" % e)
         return EXIT_PACKAGES
 
+    if args.outdir and not args.no_png:
+        try:
+            os.makedirs(args.outdir, exist_ok=True)
+        except OSError as e:
+            error("can't make the directory %s (%s)" % (args.outdir, e.strerror or e))
+            return EXIT_OUTPUT
+
     status = 0
     for infile in args.files:
         try:
@@ -215,7 +237,8 @@ def main(argv=None):
                 png = args.output or output_name(grid.path, args.outdir, ".png")
                 fig, _ = mapplot.build_map(grid, levels=levels, sources=sources, areas=areas,
                                            points=points, title=args.title, dpi=args.dpi,
-                                           origin=origin, crs=args.crs)
+                                           origin=origin, crs=args.crs, lang=args.lang,
+                                           percent=args.percent)
                 mapplot.save_png(fig, png)
                 written.append(png)
             if args.asc:

@@ -9,6 +9,7 @@ national system; markers are still given in the model's coordinates.
 import dataclasses
 import math
 import os
+import re
 import warnings
 
 import numpy as np
@@ -17,14 +18,20 @@ import matplotlib
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 from matplotlib.colors import BoundaryNorm  # noqa: E402
+from matplotlib.lines import Line2D  # noqa: E402
 from matplotlib.patches import Polygon  # noqa: E402
 from matplotlib.ticker import FuncFormatter, MaxNLocator  # noqa: E402
 
 import zirtool  # noqa: E402
 
+from .texts import TEXTS  # noqa: E402
+
 # Frequencies (fractions of the time or of the hours): bands fine near the
 # assessment thresholds 0.10 and 0.15; below 1 % the map stays blank.
 FREQUENCY_LEVELS = [0.01, 0.02, 0.05, 0.10, 0.15, 0.20, 0.30, 0.50, 1.0]
+# The German odor regulation's limits for the odor-hour frequency: 0.10 in
+# residential and mixed areas, 0.15 in commercial, industrial and village
+# areas.
 FRH_THRESHOLDS = [0.10, 0.15]
 
 # Titles ("mark") that the model writes for its four arrays, lower case.
@@ -90,26 +97,38 @@ def format_level(v):
     return "%g" % v
 
 
+def concentration_unit(mark):
+    """The unit of amount of a concentration title such as "Konzentration (GE/m3)"."""
+    m = re.search(r"\(([^()/]*)/m3\)\s*$", mark)
+    return m.group(1) if m else "GE"
+
+
 def build_map(grid, levels=None, sources=(), areas=(), points=None, title=None, dpi=150,
-              origin=None, crs=None):
+              origin=None, crs=None, lang="en", percent=False):
     """Draws the map of a grid; returns the figure and what was drawn.
 
     sources: [(x, y), ...]; areas: [(x, y, a, b, rot), ...] with the side a
     turned rot degrees counter-clockwise from east and b 90 degrees further;
     points: [(x, y), ...], all in the model's coordinates. origin: (E, N) of
     the model's (0, 0), which puts the axes into national coordinates; crs
-    names their system in the axis labels. The returned dict holds "X", "Y",
-    "Z" (Z[j, i] at X[j, i], Y[j, i], as drawn), the levels, the axes, the
-    colour bar and the threshold lines of frh (or None).
+    names their system in the axis labels. lang ("en" or "de") is the
+    language of every text the map adds; the file's identification is shown
+    as it stands. percent draws fro and frh in percent (levels too). The
+    returned dict holds "X", "Y", "Z" (Z[j, i] at X[j, i], Y[j, i], as
+    drawn), the levels, the axes, the colour bar, the threshold lines of frh
+    (or None) and the legend's texts.
     """
+    text = TEXTS[lang]
     east, north = origin if origin is not None else (0.0, 0.0)
     if origin is not None:
         grid = dataclasses.replace(grid, x=grid.x + east, y=grid.y + north)
     kind = array_kind(grid)
-    values = grid.values
+    scale = 100.0 if percent and kind in ("fro", "frh") else 1.0
+    values = grid.values * scale
     if levels is None:
-        levels = default_levels(kind, values)
+        levels = [v * scale for v in default_levels(kind, grid.values)]
     levels = sorted(levels)
+    thresholds = [v * scale for v in FRH_THRESHOLDS]
     finite = values[np.isfinite(values)]
     vmax = float(finite.max()) if finite.size else 0.0
     extend = "max" if vmax > levels[-1] else "neither"
@@ -122,8 +141,9 @@ def build_map(grid, levels=None, sources=(), areas=(), points=None, title=None, 
 
     span_x = grid.x[-1] - grid.x[0] or grid.delt
     span_y = grid.y[-1] - grid.y[0] or grid.delt
-    height = min(max(6.5 * span_y / span_x + 1.2, 3.5), 11.0)
+    height = min(max(6.5 * span_y / span_x + 1.8, 4.0), 11.5)
     fig, ax = plt.subplots(figsize=(8.0, height), dpi=dpi, layout="constrained")
+    legend = []  # (handle, label)
     with warnings.catch_warnings():
         warnings.simplefilter("ignore")
         if len(grid.x) >= 2 and len(grid.y) >= 2:
@@ -136,19 +156,32 @@ def build_map(grid, levels=None, sources=(), areas=(), points=None, title=None, 
             shown = np.ma.masked_less(Z, levels[0])
             filled = ax.pcolormesh(xe, ye, shown, cmap=cmap, norm=norm)
         lines = None
-        if kind == "frh" and len(grid.x) >= 2 and len(grid.y) >= 2 and \
-                vmax >= min(FRH_THRESHOLDS):
-            lines = ax.contour(X, Y, Z, levels=FRH_THRESHOLDS, colors="black",
-                               linewidths=[1.2, 1.8], linestyles=["--", "-"])
+        if kind == "frh" and len(grid.x) >= 2 and len(grid.y) >= 2 and vmax >= min(thresholds):
+            styles, widths = ["--", "-"], [1.2, 1.8]
+            lines = ax.contour(X, Y, Z, levels=thresholds, colors="black",
+                               linewidths=widths, linestyles=styles)
             ax.clabel(lines, fmt=format_level, fontsize=8)
+            for value, style, width, meaning in zip(thresholds, styles, widths,
+                                                    text["thresholds"]):
+                if vmax >= value:
+                    limit = "%g %%" % value if scale != 1 else "%.2f" % value
+                    legend.append((Line2D([], [], color="black", linestyle=style,
+                                          linewidth=width), "%s: %s" % (limit, meaning)))
 
     cbar = fig.colorbar(filled, ax=ax, ticks=levels, shrink=0.85, pad=0.03)
     cbar.ax.set_yticklabels([format_level(v) for v in levels])
-    cbar.set_label(grid.mark or os.path.basename(grid.path))
+    if kind is None:
+        quantity = grid.mark or os.path.basename(grid.path)
+    elif scale != 1:
+        quantity = text["percent"][kind]
+    elif kind == "cnc":
+        quantity = text["quantity"]["cnc"] % concentration_unit(grid.mark)
+    else:
+        quantity = text["quantity"][kind]
+    cbar.set_label(quantity)
     if lines is not None:
         cbar.add_lines(lines)
 
-    legend = False
     for n, (xq, yq, aq, bq, rq) in enumerate(areas):
         r = math.radians(rq)
         ea = (aq * math.cos(r), aq * math.sin(r))
@@ -156,28 +189,29 @@ def build_map(grid, levels=None, sources=(), areas=(), points=None, title=None, 
         xq, yq = xq + east, yq + north
         corners = [(xq, yq), (xq + ea[0], yq + ea[1]),
                    (xq + ea[0] + eb[0], yq + ea[1] + eb[1]), (xq + eb[0], yq + eb[1])]
-        # One legend entry however many areas there are.
-        ax.add_patch(Polygon(corners, closed=True, fill=False, edgecolor="blue",
-                             linewidth=1.8, label="_Quellfläche" if n else "Quellfläche",
-                             zorder=4))
-        legend = True
+        patch = ax.add_patch(Polygon(corners, closed=True, fill=False, edgecolor="blue",
+                                     linewidth=1.8, zorder=4, label=text["area"]))
+        if n == 0:  # one legend entry however many areas there are
+            legend.append((patch, text["area"]))
     if sources:
-        ax.plot([s[0] + east for s in sources], [s[1] + north for s in sources], marker="*",
-                markersize=15, color="blue", markeredgecolor="white", linestyle="none",
-                label="Quelle", zorder=5)
-        legend = True
+        marks, = ax.plot([s[0] + east for s in sources], [s[1] + north for s in sources],
+                         marker="*", markersize=15, color="blue", markeredgecolor="white",
+                         linestyle="none", zorder=5, label=text["source"])
+        legend.append((marks, text["source"]))
     if points:
         points = [(x + east, y + north) for x, y in points]
-        px = [p[0] for p in points]
-        py = [p[1] for p in points]
-        ax.plot(px, py, marker="o", markersize=6, markerfacecolor="white",
-                markeredgecolor="black", linestyle="none", label="Aufpunkte", zorder=5)
+        marks, = ax.plot([p[0] for p in points], [p[1] for p in points], marker="o",
+                         markersize=6, markerfacecolor="white", markeredgecolor="black",
+                         linestyle="none", zorder=5, label=text["points"])
         for n, (x, y) in enumerate(points, 1):
             ax.annotate(str(n), (x, y), xytext=(4, 4), textcoords="offset points",
                         fontsize=8, zorder=5)
-        legend = True
+        legend.append((marks, text["points"]))
     if legend:
-        ax.legend(loc="upper left", fontsize=8, framealpha=0.85)
+        # Below the map, where it hides nothing.
+        ax.legend([h for h, _ in legend], [t for _, t in legend], loc="upper center",
+                  bbox_to_anchor=(0.5, -0.1), ncol=1 if lines is not None else len(legend),
+                  fontsize=8, frameon=False)
 
     h = grid.delt / 2 if len(grid.x) < 2 or len(grid.y) < 2 else 0.0
     ax.set_xlim(grid.x[0] - h, grid.x[-1] + h)
@@ -188,24 +222,30 @@ def build_map(grid, levels=None, sources=(), areas=(), points=None, title=None, 
         axis.set_major_locator(MaxNLocator(nbins=6, steps=[1, 2, 5, 10]))
         axis.set_major_formatter(FuncFormatter(lambda v, _pos: "%.10g" % v))
     if origin is None:
-        ax.set_xlabel("x (m), Osten")
-        ax.set_ylabel("y (m), Norden")
+        ax.set_xlabel(text["x"])
+        ax.set_ylabel(text["y"])
     else:
         system = ", " + crs.upper() if crs else ""
-        ax.set_xlabel("Ostwert (m)" + system)
-        ax.set_ylabel("Nordwert (m)" + system)
+        ax.set_xlabel(text["easting"] + system)
+        ax.set_ylabel(text["northing"] + system)
     ax.grid(True, color="grey", alpha=0.3, linewidth=0.5)
-    stem = os.path.splitext(os.path.basename(grid.path))[0]
-    heading = title if title is not None else (grid.title or stem)
+    if title is not None:
+        heading = title
+    elif kind is not None:
+        heading = text["title"][kind]
+    else:
+        heading = grid.mark or os.path.splitext(os.path.basename(grid.path))[0]
+    subtitle = [grid.title] if grid.title else []
     if finite.size and vmax != 0:
         jm, im = np.unravel_index(np.nanargmax(values.T), values.T.shape)
-        ax.set_title("Maximum %.3g bei x = %.10g m, y = %.10g m" % (vmax, grid.x[im], grid.y[jm]),
-                     fontsize=9)
+        shown = "%.3g %%" % vmax if scale != 1 else "%.3g" % vmax
+        subtitle.append(text["maximum"] % (shown, grid.x[im], grid.y[jm]))
     elif finite.size:
-        ax.set_title("Alle Werte 0", fontsize=9)
+        subtitle.append(text["zero"])
+    ax.set_title("\n".join(subtitle), fontsize=9)
     fig.suptitle(heading, fontsize=13)
     return fig, {"X": X, "Y": Y, "Z": Z, "levels": levels, "ax": ax, "colorbar": cbar,
-                 "kind": kind, "lines": lines}
+                 "kind": kind, "lines": lines, "legend": [t for _, t in legend]}
 
 
 def replace_file(path, write):

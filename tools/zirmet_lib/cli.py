@@ -38,13 +38,7 @@ def error(text):
     zirtool.error(TAG, text)
 
 
-class UsageError(Exception):
-    pass
-
-
-class Parser(argparse.ArgumentParser):
-    def error(self, message):
-        raise UsageError(message)
+UsageError, Parser = zirtool.UsageError, zirtool.Parser
 
 
 def numbers(text, what):

@@ -1,0 +1,71 @@
+// The user guide describes the parameter table: every parameter once, in the
+// table of its own section, with the table's default; no row for a
+// parameter the table does not have.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "../support/support.h"
+#include "prm/prm.h"
+
+namespace {
+
+struct Row {
+  std::string section, deflt;
+  int count = 0;
+};
+
+// The parameter rows of the guide's section tables, by name. A heading that
+// ends in "(section `*x`)" opens the table of *x; any other heading closes it.
+std::map<std::string, Row> GuideRows(const std::string& text) {
+  static const std::regex heading(R"(^#+ .*\(section `(\*.)`\)\s*$)");
+  static const std::regex row(R"(^\| `([a-z0-9]{2})` \|[^|]*\| ([^|]*) \|)");
+  static const std::regex code("`([^`]*)`");
+  std::map<std::string, Row> rows;
+  std::string section;
+  std::istringstream in(text);
+  std::smatch m;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("#", 0) == 0) section = std::regex_match(line, m, heading) ? m[1].str() : "";
+    if (section.empty() || !std::regex_search(line, m, row)) continue;
+    Row& r = rows[m[1]];
+    r.section = section;
+    r.count++;
+    const std::string cell = m[2];
+    std::smatch d;
+    r.deflt = std::regex_search(cell, d, code) ? d[1].str() : cell;
+  }
+  return rows;
+}
+
+TEST(Guide, ListsEveryParameterOfTheTableWithItsSectionAndDefault) {
+  const std::string text = zt::ReadFile(zt::TestsDir() + "/../docs/guide.md");
+  ASSERT_FALSE(text.empty()) << "docs/guide.md not found";
+  std::map<std::string, Row> rows = GuideRows(text);
+  std::string section;
+  int parameters = 0;
+  for (const PrmRecord* r = PrmTable; !r->IsEnd(); r++) {
+    if (r->IsSection()) {
+      section = r->name;
+      continue;
+    }
+    parameters++;
+    auto it = rows.find(r->name);
+    if (it == rows.end()) {
+      ADD_FAILURE() << r->name << " of " << section << " is missing from the guide";
+      continue;
+    }
+    EXPECT_EQ(it->second.count, 1) << r->name;
+    EXPECT_EQ(it->second.section, section) << r->name;
+    EXPECT_EQ(it->second.deflt, *r->deflt ? r->deflt : "empty") << r->name;
+    rows.erase(it);
+  }
+  EXPECT_EQ(parameters, 92);
+  for (const auto& [name, row] : rows)
+    ADD_FAILURE() << name << " in the guide's table of " << row.section << " is no parameter";
+}
+
+}  // namespace
