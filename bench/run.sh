@@ -2,6 +2,8 @@
 # Benchmarks of the computing core (not tests; run on request):
 #   P  point.txt   a point source, 201 x 201 receptors, one situation
 #   A  area.txt    an area source of 800 cells, 101 x 101 receptors, one situation
+#   M  sources.txt four buildings, a manure store and a stack (157 cells) on the
+#                  201 x 201 receptors of P, one situation
 #   Y  the demo case examples/demo/odrcmd.txt
 # Builds a Release binary (portable code unless -n), runs each case and
 # prints the best wall time of the runs and the throughput in evaluations of
@@ -15,7 +17,7 @@
 #   -r runs     runs per case, the best counts (default 3)
 #   -b dir      build directory (default build-bench or build-bench-native)
 #   -x program  time this program instead of building one (e.g. an older build)
-#   cases       any of P A Y (default: all)
+#   cases       any of P A M Y (default: all)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
@@ -33,7 +35,7 @@ while getopts "hnt:r:b:x:" opt; do
   esac
 done
 shift $((OPTIND - 1))
-cases=${*:-P A Y}
+cases=${*:-P A M Y}
 flags=""
 [ "$native" = 1 ] && flags="-march=native"
 build=${build:-$root/build-bench$([ "$native" = 1 ] && echo -native || true)}
@@ -55,6 +57,7 @@ for c in $cases; do
   case $c in
     P) file=$here/point.txt ;;
     A) file=$here/area.txt ;;
+    M) file=$here/sources.txt ;;
     Y) file=$root/examples/demo/odrcmd.txt ;;
     *) echo "unknown case $c"; exit 2 ;;
   esac

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "ary/ary.h"
 #include "dff/dff.h"
@@ -23,6 +24,7 @@
 #include "msg/msg.h"
 #include "odor/odor.h"
 #include "odor/receptors.h"
+#include "odor/sources.h"
 #include "prm/params.h"
 #include "prm/prm.h"
 
@@ -35,10 +37,17 @@ constexpr double kLevelSteps = 2e5;     // work of the plume solver
 
 int Sections = 0;
 
-// Cells of an area source, as the odor calculation counts them (roughly).
+// Cells of all sources in force, as the odor calculation counts them
+// (roughly).
 double Cells() {
-  if (!(prm::aq > 0 || prm::bq > 0) || !(prm::lq > 0)) return 1;
-  return (std::fabs(prm::aq) / prm::lq + 1) * (std::fabs(prm::bq) / prm::lq + 1);
+  const std::vector<Source>* list = Sources();
+  if (!list) return 1;
+  double cells = 0;
+  for (const Source& q : *list)
+    cells += (!(q.aq > 0 || q.bq > 0) || !(q.lq > 0))
+                 ? 1
+                 : (std::fabs(q.aq) / q.lq + 1) * (std::fabs(q.bq) / q.lq + 1);
+  return cells;
 }
 
 bool Allow(const char* section, const char*) {

@@ -26,6 +26,25 @@ else
   echo "No maps: install python3-numpy python3-matplotlib (bash scripts/setup.sh does)"
 fi
 
+# Several sources: a farm and its neighbour's barn (total load), then the
+# farm alone (additional load), each mapped with its sources marked.
+echo
+rm -rf out/farm
+mkdir -p out/farm
+cp examples/farm/odrcmd.txt out/farm/
+./build/ZIRidev out/farm -q
+echo "Farm example in out/farm/: odrlog.txt, total-cnc.dmna, total-frh.dmna (all five sources),"
+echo "farm-cnc.dmna, farm-frh.dmna (the farm alone)"
+if /usr/bin/python3 -c 'import numpy, matplotlib' 2>/dev/null; then
+  farm=(--area -60,-20,50,15,0 --area -60,5,50,15,0 --area 10,-30,20,20,0 --source 20,15
+        --points "200,100;450,350;-250,-150")
+  tools/zirmap out/farm/total-frh.dmna "${farm[@]}" --area 380,-10,40,16,20 \
+      --title "Farm example: total load (farm and neighbour)"
+  tools/zirmap out/farm/farm-frh.dmna "${farm[@]}" \
+      --title "Farm example: additional load of the farm"
+  echo "Maps in out/farm/: total-frh.png, farm-frh.png"
+fi
+
 # Real weather in, real maps out: a synthetic year of hourly weather becomes
 # the situations of a command file (zirmet), the model runs it, and zirmap
 # draws the result in national coordinates (ETRS89 / UTM zone 32N).

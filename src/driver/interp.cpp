@@ -18,6 +18,7 @@
 #include "odor/odor.h"
 #include "odor/plume.h"
 #include "odor/receptors.h"
+#include "odor/sources.h"
 #include "prm/params.h"
 #include "prm/prm.h"
 
@@ -190,6 +191,8 @@ int List(const char* arg) {
     return FAIL("13", 12, "*** error in printing results! (%s)\n");
   if (Contains(arg, "pnt") && MsgLog && (ListPoints() < 0 || MsgErr < 0))
     return FAIL("14", 12, "*** error in printing results! (%s)\n");
+  if (Contains(arg, "src") && MsgLog && (ListSources() < 0 || MsgErr < 0))
+    return FAIL("24", 12, "*** error in printing results! (%s)\n");
   return 0;
 }
 
@@ -234,6 +237,9 @@ int Dispatch(const char* section, char* argument, bool& end) {
         prm::ni = prm::mi;
       else if (prm::ni > prm::mi || prm::ni < 0)
         return FAIL("17", 17, "*** maximum number of intervals Mi exceeded! (%s)\n");
+      // "add" appends the source to the list; otherwise the list starts anew.
+      if (SrcDefine(Contains(argument, "add")) < 0 || MsgErr < 0)
+        return FAIL("29", 9, "*** error in reset of plume functions! (%s)\n");
       WarnLargeCoordinates("23", {{"xq", prm::xq}, {"yq", prm::yq}});
       return 0;
     case 's':
@@ -273,11 +279,13 @@ void ResetInterpreter() {
   DimsDone = false;
   InternOn = false;
   TableSelection = "*d*a*g*l*p*q*s";
+  SrcForget();
 }
 
 int ResetPlume() {
   for (PrmVec* v : {&prm::cg, &prm::cp, &prm::ca, &prm::sy, &prm::sd, &prm::ci, &prm::cx})
     for (int i = 0; i <= prm::mi && i < v->count; i++) (*v)[i] = 0;
+  SrcClearTables();
   return 0;
 }
 

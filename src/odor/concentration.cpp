@@ -5,10 +5,12 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
 #include "msg/msg.h"
 #include "odor/core.h"
 #include "odor/odor.h"
+#include "odor/sources.h"
 #include "prm/params.h"
 
 namespace {
@@ -16,18 +18,34 @@ namespace {
 constexpr float kPi = 3.14159265f;
 constexpr float kInvSqrt2Pi = 0.39894229f;
 
-// Number of cells along a side of length a (m) for the largest cell size
-// lq (m): a/lq when a is a multiple of lq, else the next integer above, and
-// at least 1. -1 when the count does not fit an int.
-int CellCount(float a, float lq) {
-  float r = a / lq + 1;
-  if (!(r < 2147483648.0f)) return -1;
-  int n = static_cast<int>(r);
-  if (n > 1 && n * lq >= lq + a) n--;
-  return n;
-}
-
 }  // namespace
+
+int CheckSource(const Source& q, int s, int count) {
+  if (!(q.eq >= 0))
+    return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "6"), "*** parameter eq=%g%s must be 0 or more! (%s)\n",
+                    q.eq, SrcText(count, " of source %d", s + 1).c_str());
+  if (!(q.aq > 0 || q.bq > 0)) return 0;
+  const std::string which = SrcText(count, " %d", s + 1);
+  if (!(q.lq > 0))
+    return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "3"),
+                    "*** invalid cell size lq=%g of the area source%s! (%s)\n", q.lq, which.c_str());
+  if (q.aq < 0 || q.bq < 0)
+    return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "4"),
+                    "*** invalid size aq=%g, bq=%g of the area source%s! (%s)\n", q.aq, q.bq,
+                    which.c_str());
+  const long long cells = SrcCells(q);
+  if (cells < 0 || cells > MaxSourceCells) {
+    // A count beyond an int is shown as the quotients of the sides by lq.
+    const int na = SrcSideCells(q.aq, q.lq), nb = SrcSideCells(q.bq, q.lq);
+    const double shown = (na < 0 ? q.aq / static_cast<double>(q.lq) : na) *
+                         (nb < 0 ? q.bq / static_cast<double>(q.lq) : nb);
+    return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "5"),
+                    "*** too many cells of the area source%s: %.4g (aq=%g, bq=%g, lq=%g), at most "
+                    "%lld! (%s)\n",
+                    which.c_str(), shown, q.aq, q.bq, q.lq, MaxSourceCells);
+  }
+  return 0;
+}
 
 void WindFrame(float d, float* s, float* co) {
   const float a = d * kPi / 180;
@@ -35,39 +53,29 @@ void WindFrame(float d, float* s, float* co) {
   *co = std::cos(a);
 }
 
-int CheckSource() {
-  if (!(prm::eq >= 0))
-    return PrmInvalid(MsgTag("ZIRidev", "CalcCon", "6"), "eq", prm::eq, "0 or more");
-  if (!(prm::aq > 0 || prm::bq > 0)) return 0;
-  if (!(prm::lq > 0))
-    return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "3"),
-                    "*** invalid cell size lq=%g of the area source! (%s)\n", prm::lq);
-  if (prm::aq < 0 || prm::bq < 0)
-    return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "4"),
-                    "*** invalid size aq=%g, bq=%g of the area source! (%s)\n", prm::aq, prm::bq);
-  const int na = CellCount(prm::aq, prm::lq);
-  const int nb = CellCount(prm::bq, prm::lq);
-  if (na < 0 || nb < 0 || static_cast<long long>(na) * nb > MaxSourceCells) {
-    // A count beyond an int is shown as the quotients of the sides by lq.
-    const double cells = (na < 0 ? prm::aq / static_cast<double>(prm::lq) : na) *
-                         (nb < 0 ? prm::bq / static_cast<double>(prm::lq) : nb);
-    return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "5"),
-                    "*** too many cells of the area source: %.4g (aq=%g, bq=%g, lq=%g), at most "
-                    "%lld! (%s)\n",
-                    cells, prm::aq, prm::bq, prm::lq, MaxSourceCells);
+int CheckSources(const std::vector<Source>& list) {
+  long long cells = 0;
+  for (size_t s = 0; s < list.size(); s++) {
+    if (CheckSource(list[s], static_cast<int>(s), static_cast<int>(list.size())) < 0) return -1;
+    cells += SrcCells(list[s]);
   }
+  // The work grows with the cells of all sources together.
+  if (cells > MaxSourceCells)
+    return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "7"),
+                    "*** too many cells of the %d sources: %lld, at most %lld! (%s)\n",
+                    static_cast<int>(list.size()), cells, MaxSourceCells);
   return 0;
 }
 
-void SourceFrame(float d, float s, float co, SourceCells* c) {
+void SourceFrame(const Source& q, float d, float s, float co, SourceCells* c) {
   *c = SourceCells{};
-  c->Uq = prm::xq * co + prm::yq * s;
-  c->Vq = prm::yq * co - prm::xq * s;
-  if (prm::aq > 0 || prm::bq > 0) {
-    c->na = CellCount(prm::aq, prm::lq);
-    c->nb = CellCount(prm::bq, prm::lq);
-    const float b = (prm::rq - d) * kPi / 180;  // direction of side aq in the wind frame
-    const float da = prm::aq / c->na, db = prm::bq / c->nb;
+  c->Uq = q.xq * co + q.yq * s;
+  c->Vq = q.yq * co - q.xq * s;
+  if (q.aq > 0 || q.bq > 0) {
+    c->na = SrcSideCells(q.aq, q.lq);
+    c->nb = SrcSideCells(q.bq, q.lq);
+    const float b = (q.rq - d) * kPi / 180;  // direction of side aq in the wind frame
+    const float da = q.aq / c->na, db = q.bq / c->nb;
     c->Dau = da * std::cos(b);
     c->Dav = da * std::sin(b);
     c->Dbu = -db * std::sin(b);
@@ -75,7 +83,7 @@ void SourceFrame(float d, float s, float co, SourceCells* c) {
     c->Uq = c->Uq + (c->Dau + c->Dbu) * 0.5f;
     c->Vq = c->Vq + (c->Dav + c->Dbv) * 0.5f;
   }
-  c->q = prm::eq * kInvSqrt2Pi / (c->na * c->nb);
+  c->q = q.eq * kInvSqrt2Pi / (c->na * c->nb);
 }
 
 int CalcCon(int m, float x, float y, float d, float* conc, float* frac) {
@@ -87,15 +95,16 @@ int CalcCon(int m, float x, float y, float d, float* conc, float* frac) {
   const float am = prm::am;
   const int nm = prm::nm;
 
-  if (CheckSource() < 0) return -1;
+  const Source q = SrcParameters();
+  if (CheckSource(q, 0, 1) < 0) return -1;
   // Rotate into the wind frame: u downwind, v crosswind (to the left).
   float s, co;
   WindFrame(d, &s, &co);
   const float U = x * co + y * s;
   const float V = y * co - x * s;
   SourceCells c;
-  SourceFrame(d, s, co, &c);
-  const float tiny = NearSourceLimit(x, y, prm::xq, prm::yq, prm::aq, prm::bq);
+  SourceFrame(q, d, s, co, &c);
+  const float tiny = NearSourceLimit(x, y, q.xq, q.yq, q.aq, q.bq);
   const float eta = (m > 0 ? 1.0f : -1.0f) * prm::em[std::abs(m)];
 
   float sum = 0;

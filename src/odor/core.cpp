@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <experimental/simd>
@@ -107,13 +108,76 @@ void AllCorePlumes(const OdorCore& core, const float* dv0, const float* sm, cons
   for (; l < core.lanes; l += kW) CorePlumes<1, Clamp>(core, dv0, sm, den, f, n, l, conc);
 }
 
+// Appends to the per-cell arrays of work, from index n on, the cells of
+// source cs that reach the receptor at (U, V) in the wind frame (m): each
+// with its crosswind distance, meander amplitude, -2 sc^2 and factor.
+// Returns the new count. The cells go through in vector blocks; every lane
+// does what CalcCon does for its cell, operation for operation, so the
+// widths and distances have the same bits. The table is read lane by lane.
+int ReachingCells(const OdorCore& core, const CoreSource& cs, float q, CoreWork* work, float U,
+                  float V, float tiny, int n) {
+  const float* ou = work->ou.data() + cs.first;
+  const float* ov = work->ov.data() + cs.first;
+  const float* sy = cs.sy;
+  const float* sd = cs.sd;
+  const float* cp = cs.cp;
+  float* cdv = work->cdv.data();
+  float* csm = work->csm.data();
+  float* cden = work->cden.data();
+  float* cf = work->cf.data();
+  const Vf vU(U), vV(V), vtiny(tiny), vli(cs.li), vq(q), one(1.0f);
+  const Vf vreach(core.rootam * kMargin), vemax(core.emax);
+  const Vf vni(static_cast<float>(cs.ni));
+  for (int i0 = 0; i0 < cs.cells; i0 += kW) {
+    const Vf xs = vU - Load(ou + i0);  // downwind distance of the cell (m)
+    const auto downwind = xs > vtiny;
+    if (stdx::none_of(downwind)) continue;
+    // Limited to 1..ni before the conversion: a lane that is not downwind
+    // may lie beyond the range of an int (a padding cell lies at -inf).
+    const Vi k = stdx::static_simd_cast<Vi>(stdx::max(stdx::min(xs / vli + one, vni), one));
+    const Vf t = (stdx::static_simd_cast<Vf>(k) * vli - xs) / vli;  // weight of entry k-1
+    const Vf u = one - t;                                           // weight of entry k
+    const Vf Sy =
+        t * Vf([&](auto j) { return sy[k[j] - 1]; }) + u * Vf([&](auto j) { return sy[k[j]]; });
+    const Vf Sd = (core.nm != 0) ? t * Vf([&](auto j) { return sd[k[j] - 1]; }) +
+                                       u * Vf([&](auto j) { return sd[k[j]]; })
+                                 : Sy;
+    // The core plume is never narrower than three tenths of the total plume
+    // (compared in double precision).
+    Vd scd = 0.3 * stdx::static_simd_cast<Vd>(Sy);
+    const Vd Sdd = stdx::static_simd_cast<Vd>(Sd);
+    where(Sdd >= scd, scd) = Sdd;
+    const Vf sc = stdx::static_simd_cast<Vf>(scd);
+    auto reach = downwind && sc > 0;  // no width, no crosswind Gaussian
+    if (stdx::none_of(reach)) continue;
+    Vf sm(0.0f);
+    where(Sy > sc, sm) = stdx::sqrt(Sy * Sy - sc * sc);
+    const Vf dv0 = vV - Load(ov + i0);  // crosswind distance from the cell centre (m)
+    if (cs.skips) reach = reach && !(stdx::abs(dv0) - sm * vemax > sc * vreach);
+    if (stdx::none_of(reach)) continue;
+    const Vf den = -(sc * 2 * sc);
+    const Vf f =
+        vq / sc *
+        (t * Vf([&](auto j) { return cp[k[j] - 1]; }) + u * Vf([&](auto j) { return cp[k[j]]; }));
+    for (int j = 0; j < kW; j++) {
+      if (!reach[j]) continue;
+      cdv[n] = dv0[j];
+      csm[n] = sm[j];
+      cden[n] = den[j];
+      cf[n] = f[j];
+      n++;
+    }
+  }
+  return n;
+}
+
 int NoMemory(const char* function) {
   return MSG_FAIL(MsgTag("ZIRidev", function, "1"), "*** can't allocate work arrays! (%s)\n");
 }
 
 }  // namespace
 
-int CoreInit(OdorCore* c) {
+int CoreInit(const std::vector<Source>& list, OdorCore* c) {
   constexpr float inf = std::numeric_limits<float>::infinity();
   try {
     c->nm = prm::nm;
@@ -157,33 +221,44 @@ int CoreInit(OdorCore* c) {
     if (c->shortcuts && c->am > 0 && c->nl >= 0)
       c->faint = static_cast<float>(0.999 * c->G * prm::cl[0] * std::pow(c->am, -1.0 / c->pd));
 
-    c->li = prm::li;
-    c->ni = prm::ni;
-    c->range = c->ni * c->li;
-    c->sy = prm::sy.f();
-    c->sd = prm::sd.f();
-    c->cp = prm::cp.f();
-    c->wmax.assign(c->ni + 1, 0.0f);
-    bool finite = std::isfinite(c->emax) && std::isfinite(c->am);
-    float widest = 0;
-    for (int n = 0; n <= c->ni; n++) {
-      const float a = std::fabs(c->sy[n]), b = std::fabs(c->sd[n]);
-      if (!std::isfinite(a) || !std::isfinite(b)) finite = false;
-      widest = std::max({widest, a, b});
-      c->wmax[n] = widest;
-    }
     c->rootam = (c->am > 0) ? std::sqrt(2 * c->am) : 0.0f;
-    c->skips = finite;
-
-    c->xq = prm::xq;
-    c->yq = prm::yq;
-    c->aq = prm::aq;
-    c->bq = prm::bq;
-    c->cells = 0;
+    c->sources.clear();
+    c->cells = c->slots = 0;
     if (c->nm >= 0) {
-      SourceCells cells;
-      SourceFrame(0, 0, 1, &cells);
-      c->cells = cells.na * cells.nb;
+      c->sources.resize(list.size());
+      for (size_t s = 0; s < list.size(); s++) {
+        const Source& q = list[s];
+        CoreSource& cs = c->sources[s];
+        assert(q.ni >= 0 && q.sy.size() > static_cast<size_t>(q.ni));
+        cs.source = &q;
+        cs.li = q.li;
+        cs.ni = q.ni;
+        cs.range = cs.ni * cs.li;
+        cs.sy = q.sy.data();
+        cs.sd = q.sd.data();
+        cs.cp = q.cp.data();
+        cs.wmax.assign(cs.ni + 1, 0.0f);
+        bool finite = std::isfinite(c->emax) && std::isfinite(c->am);
+        float widest = 0;
+        for (int n = 0; n <= cs.ni; n++) {
+          const float a = std::fabs(cs.sy[n]), b = std::fabs(cs.sd[n]);
+          if (!std::isfinite(a) || !std::isfinite(b)) finite = false;
+          widest = std::max({widest, a, b});
+          cs.wmax[n] = widest;
+        }
+        cs.skips = finite;
+        cs.xq = q.xq;
+        cs.yq = q.yq;
+        cs.aq = q.aq;
+        cs.bq = q.bq;
+        SourceCells cells;
+        SourceFrame(q, 0, 0, 1, &cells);
+        cs.cells = cells.na * cells.nb;
+        // Each source begins a block, so that a block of cells shares one table.
+        cs.first = c->slots;
+        c->slots += Padded(cs.cells);
+        c->cells += cs.cells;
+      }
     }
   } catch (const std::bad_alloc&) {
     return NoMemory("CoreInit");
@@ -200,8 +275,9 @@ int CoreWorkInit(const OdorCore& core, CoreWork* work) {
   };
   try {
     // Padded to whole blocks with cells that are never downwind.
-    make(work->ou, Padded(core.cells), std::numeric_limits<float>::infinity());
-    make(work->ov, Padded(core.cells), 0.0f);
+    make(work->ou, core.slots, std::numeric_limits<float>::infinity());
+    make(work->ov, core.slots, 0.0f);
+    work->frames.assign(core.sources.size(), CoreFrame{});
     for (auto* v : {&work->cdv, &work->csm, &work->cden, &work->cf}) make(*v, core.cells, 0.0f);
     make(work->conc, core.lanes, 0.0f);
     make(work->hl, core.classes, 0.0f);
@@ -213,31 +289,34 @@ int CoreWorkInit(const OdorCore& core, CoreWork* work) {
 
 void CoreDirection(const OdorCore& core, float d, CoreWork* work) {
   WindFrame(d, &work->s, &work->co);
-  if (core.nm < 0) return;
-  SourceFrame(d, work->s, work->co, &work->src);
-  const SourceCells& c = work->src;
-  float* ou = work->ou.data();
-  float* ov = work->ov.data();
-  float minOu = std::numeric_limits<float>::infinity(), minOv = minOu, maxOv = -minOu;
-  float maxAbsOv = 0;
-  int i = 0;
-  for (int ia = 0; ia < c.na; ia++) {
-    // The same sums as in CalcCon, so each offset has the same bits.
-    const float au = ia * c.Dau + c.Uq;
-    const float av = ia * c.Dav + c.Vq;
-    for (int ib = 0; ib < c.nb; ib++, i++) {
-      ou[i] = au + ib * c.Dbu;
-      ov[i] = av + ib * c.Dbv;
-      minOu = std::min(minOu, ou[i]);
-      minOv = std::min(minOv, ov[i]);
-      maxOv = std::max(maxOv, ov[i]);
-      maxAbsOv = std::max(maxAbsOv, std::fabs(ov[i]));
+  for (size_t s = 0; s < core.sources.size(); s++) {
+    const CoreSource& cs = core.sources[s];
+    CoreFrame& fr = work->frames[s];
+    SourceFrame(*cs.source, d, work->s, work->co, &fr.cells);
+    const SourceCells& c = fr.cells;
+    float* ou = work->ou.data() + cs.first;
+    float* ov = work->ov.data() + cs.first;
+    float minOu = std::numeric_limits<float>::infinity(), minOv = minOu, maxOv = -minOu;
+    float maxAbsOv = 0;
+    int i = 0;
+    for (int ia = 0; ia < c.na; ia++) {
+      // The same sums as in CalcCon, so each offset has the same bits.
+      const float au = ia * c.Dau + c.Uq;
+      const float av = ia * c.Dav + c.Vq;
+      for (int ib = 0; ib < c.nb; ib++, i++) {
+        ou[i] = au + ib * c.Dbu;
+        ov[i] = av + ib * c.Dbv;
+        minOu = std::min(minOu, ou[i]);
+        minOv = std::min(minOv, ov[i]);
+        maxOv = std::max(maxOv, ov[i]);
+        maxAbsOv = std::max(maxAbsOv, std::fabs(ov[i]));
+      }
     }
+    fr.minOu = minOu;
+    fr.minOv = minOv;
+    fr.maxOv = maxOv;
+    fr.maxAbsOv = maxAbsOv;
   }
-  work->minOu = minOu;
-  work->minOv = minOv;
-  work->maxOv = maxOv;
-  work->maxAbsOv = maxAbsOv;
 }
 
 int CoreOdor(const OdorCore& core, CoreWork* work, float x, float y, float* cm, float* c90,
@@ -255,82 +334,38 @@ int CoreOdor(const OdorCore& core, CoreWork* work, float x, float y, float* cm, 
   // Rotate into the wind frame: U downwind, V crosswind (to the left).
   const float U = x * work->co + y * work->s;
   const float V = y * work->co - x * work->s;
-  const float tiny = NearSourceLimit(x, y, core.xq, core.yq, core.aq, core.bq);
-  const float xsmax = U - work->minOu;  // largest downwind distance of a cell (m)
-  if (xsmax <= tiny) return none();
-  if (xsmax > core.range) return -1;
-  if (core.skips) {
-    // No width within reach of the cells exceeds wmax, so no core plume is
-    // wider than that or meanders farther than emax times it.
-    int k = static_cast<int>(xsmax / core.li + 1);
-    if (k > core.ni) k = core.ni;
-    const float dist = std::max({work->minOv - V, V - work->maxOv, 0.0f});
-    const float slack = 1e-5f * (std::fabs(V) + work->maxAbsOv);
-    if (dist - slack > core.wmax[k] * (core.emax + core.rootam) * kMargin) return none();
-  }
-
-  // First the per-cell work, once for all core plumes, for the cells that
-  // reach the receptor; then the core plumes in the lanes, each lane summing
-  // over the cells in their order, as CalcCon does.
-  const float* ou = work->ou.data();
-  const float* ov = work->ov.data();
-  const float* sy = core.sy;
-  const float* sd = core.sd;
-  const float* cp = core.cp;
-  const float li = core.li;
-  const float q = work->src.q;
-  float* cdv = work->cdv.data();
-  float* csm = work->csm.data();
-  float* cden = work->cden.data();
-  float* cf = work->cf.data();
-  // The cells go through in vector blocks too; every lane does what
-  // CalcCon does for its cell, operation for operation, so the widths and
-  // distances have the same bits. The table is read lane by lane.
+  // First the per-cell work, once for all core plumes, for the cells of
+  // every source that reach the receptor; then the core plumes in the
+  // lanes, each lane summing over the cells in their order, as CalcCon does.
   int n = 0;  // cells that reach
-  const Vf vU(U), vV(V), vtiny(tiny), vli(li), vq(q), one(1.0f);
-  const Vf vreach(core.rootam * kMargin), vemax(core.emax);
-  const Vf vni(static_cast<float>(core.ni));
-  for (int i0 = 0; i0 < core.cells; i0 += kW) {
-    const Vf xs = vU - Load(ou + i0);  // downwind distance of the cell (m)
-    const auto downwind = xs > vtiny;
-    if (stdx::none_of(downwind)) continue;
-    // Limited to 1..ni before the conversion: a lane that is not downwind
-    // may lie beyond the range of an int (a padding cell lies at -inf).
-    const Vi k = stdx::static_simd_cast<Vi>(stdx::max(stdx::min(xs / vli + one, vni), one));
-    const Vf t = (stdx::static_simd_cast<Vf>(k) * vli - xs) / vli;  // weight of entry k-1
-    const Vf u = one - t;                                           // weight of entry k
-    const Vf Sy =
-        t * Vf([&](auto j) { return sy[k[j] - 1]; }) + u * Vf([&](auto j) { return sy[k[j]]; });
-    const Vf Sd = (core.nm != 0) ? t * Vf([&](auto j) { return sd[k[j] - 1]; }) +
-                                       u * Vf([&](auto j) { return sd[k[j]]; })
-                                 : Sy;
-    // The core plume is never narrower than three tenths of the total plume
-    // (compared in double precision).
-    Vd scd = 0.3 * stdx::static_simd_cast<Vd>(Sy);
-    const Vd Sdd = stdx::static_simd_cast<Vd>(Sd);
-    where(Sdd >= scd, scd) = Sdd;
-    const Vf sc = stdx::static_simd_cast<Vf>(scd);
-    auto reach = downwind && sc > 0;  // no width, no crosswind Gaussian
-    if (stdx::none_of(reach)) continue;
-    Vf sm(0.0f);
-    where(Sy > sc, sm) = stdx::sqrt(Sy * Sy - sc * sc);
-    const Vf dv0 = vV - Load(ov + i0);  // crosswind distance from the cell centre (m)
-    if (core.skips) reach = reach && !(stdx::abs(dv0) - sm * vemax > sc * vreach);
-    if (stdx::none_of(reach)) continue;
-    const Vf den = -(sc * 2 * sc);
-    const Vf f =
-        vq / sc *
-        (t * Vf([&](auto j) { return cp[k[j] - 1]; }) + u * Vf([&](auto j) { return cp[k[j]]; }));
-    for (int j = 0; j < kW; j++) {
-      if (!reach[j]) continue;
-      cdv[n] = dv0[j];
-      csm[n] = sm[j];
-      cden[n] = den[j];
-      cf[n] = f[j];
-      n++;
+  for (size_t s = 0; s < core.sources.size(); s++) {
+    const CoreSource& cs = core.sources[s];
+    const CoreFrame& fr = work->frames[s];
+    const float tiny = NearSourceLimit(x, y, cs.xq, cs.yq, cs.aq, cs.bq);
+    const float xsmax = U - fr.minOu;  // largest downwind distance of a cell (m)
+    if (xsmax <= tiny) continue;
+    if (xsmax > cs.range) {
+      work->failed = static_cast<int>(s);
+      return -1;
     }
+    if (cs.skips) {
+      // No width within reach of the cells exceeds wmax, so no core plume
+      // is wider than that or meanders farther than emax times it.
+      int k = static_cast<int>(xsmax / cs.li + 1);
+      if (k > cs.ni) k = cs.ni;
+      const float dist = std::max({fr.minOv - V, V - fr.maxOv, 0.0f});
+      const float slack = 1e-5f * (std::fabs(V) + fr.maxAbsOv);
+      if (dist - slack > cs.wmax[k] * (core.emax + core.rootam) * kMargin) continue;
+    }
+    n = ReachingCells(core, cs, fr.cells.q, work, U, V, tiny, n);
   }
+  if (n == 0) return none();
+
   float* conc = work->conc.data();
+  const float* cdv = work->cdv.data();
+  const float* csm = work->csm.data();
+  const float* cden = work->cden.data();
+  const float* cf = work->cf.data();
   if (core.inRange)
     AllCorePlumes<false>(core, cdv, csm, cden, cf, n, conc);
   else

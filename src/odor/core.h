@@ -7,14 +7,17 @@
 //   plumes, which sit in the lanes of a vector (the cells, too, go through
 //   that work in vector blocks);
 // - rotates the cell centres into the wind frame once per direction;
-// - skips a receptor, or a cell, when even the widest core plume cannot
-//   reach it (its exponent would exceed am for every core plume);
+// - skips a source at a receptor, or a cell, when even the widest core
+//   plume cannot reach it (its exponent would exceed am for every core
+//   plume);
 // - takes one logarithm per core plume, none for a core plume too faint to
 //   exceed any class, and stops the class loop at the first class whose
 //   exponent reaches ln am;
 // - uses a single-precision vector exponential (within 4e-7 relative).
 // The sums over cells and core plumes are formed in the same order as the
 // straightforward loops, so results agree with them to float rounding.
+// Several sources are one list of cells, source after source, each cell
+// with the plume table of its source; the core plumes sum over all of them.
 // Nothing here writes messages or global state: the functions may run in
 // several threads at once, each with its own CoreWork.
 #pragma once
@@ -24,8 +27,10 @@
 #include <cmath>
 #include <vector>
 
-// The source cells of the current source in the frame of one wind
-// direction (m; u downwind, v crosswind to the left).
+#include "odor/sources.h"
+
+// The cells of one source in the frame of one wind direction (m; u
+// downwind, v crosswind to the left).
 struct SourceCells {
   int na = 1, nb = 1;                        // cells along aq and bq
   float Uq = 0, Vq = 0;                      // centre of the first cell
@@ -37,13 +42,18 @@ struct SourceCells {
 // the direction into which the wind blows).
 void WindFrame(float d, float* s, float* co);
 
-// Checks the area source (lq, aq, bq, cell count). Returns 0, or -1 after
-// the message of CalcCon.
-int CheckSource();
+// Checks source s (from 0) of count sources: eq, and lq, aq, bq and the
+// cell count of an area source. Returns 0, or -1 after the message of
+// CalcCon (naming the source when there are several).
+int CheckSource(const Source& q, int s, int count);
 
-// The source cells for the direction d with sine s and cosine co; expects
-// CheckSource to have passed.
-void SourceFrame(float d, float s, float co, SourceCells* c);
+// Checks every source of list, then the cells of all of them together.
+// Returns 0, or -1 after the message of CalcCon.
+int CheckSources(const std::vector<Source>& list);
+
+// The cells of source q for the direction d with sine s and cosine co;
+// expects CheckSource to have passed.
+void SourceFrame(const Source& q, float d, float s, float co, SourceCells* c);
 
 // Downwind distances up to this limit (m) count as 0 at the receptor (x, y)
 // for the source at (xq, yq) of extent aq, bq (m): a receptor on a cell
@@ -56,62 +66,83 @@ inline float NearSourceLimit(float x, float y, float xq, float yq, float aq, flo
           std::max(bq, 0.0f));
 }
 
-// Constants of one dispersion situation, built once before the loops from
-// the parameters, the plume table, the meander table and the concentration
-// scale. Vectors are padded to whole vector blocks.
-struct OdorCore {
-  int nm = 0;                               // core plumes for half of the plume (< 0: none)
-  int lanes = 0;                            // 2 nm + 1, padded
-  int nl = 0;                               // classes 0..nl of the concentration scale
-  int classes = 0;                          // nl + 1, padded
-  int cells = 0;                            // na nb
-  std::vector<float> eta;                   // per lane (m = lane - nm): signed meander position em
-  std::vector<float> wm;                    // per lane: weight of the core plume
-  std::vector<float> logcl;                 // ln cl[k]; +inf in the padding
-  std::vector<float> od;                    // perception density
-  std::vector<float> wmax;                  // wmax[n]: largest |sy|, |sd| of entries 0..n (m)
-  bool shortcuts = false;                   // the class loop may stop early (ln cl rising, pd > 0)
-  bool inRange = false;                     // no exponent needs clamping (shortcuts, am <= 87)
-  bool skips = false;                       // receptors and cells may be skipped (finite table)
-  float G = 0;                              // Gamma(1 + 1/pd)
-  float lam = 0;                            // ln am
-  float faint = 0;                          // below this conc no class is exceeded (me/m3)
-  float pd = 0, am = 0, li = 0, range = 0;  // range = ni li (m)
-  int ni = 0;
-  float emax = 0;    // largest |em|
-  float rootam = 0;  // sqrt(2 am): reach of a core plume in core widths
+// One source as the core sees it: its cells and its plume table.
+struct CoreSource {
+  const Source* source = nullptr;
+  int cells = 0;             // na nb
+  int first = 0;             // its first cell in the cell arrays of CoreWork
+  int ni = 0;                // entries 0..ni of the table
+  float li = 0, range = 0;   // interval and reach ni li of the table (m)
   float xq = 0, yq = 0, aq = 0, bq = 0;
+  bool skips = false;        // receptors and cells may be skipped (finite table)
+  std::vector<float> wmax;   // wmax[n]: largest |sy|, |sd| of entries 0..n (m)
   const float* sy = nullptr;
   const float* sd = nullptr;
   const float* cp = nullptr;
 };
 
+// Constants of one dispersion situation, built once before the loops from
+// the parameters, the sources with their plume tables, the meander table
+// and the concentration scale. Vectors are padded to whole vector blocks.
+struct OdorCore {
+  int nm = 0;                // core plumes for half of the plume (< 0: none)
+  int lanes = 0;             // 2 nm + 1, padded
+  int nl = 0;                // classes 0..nl of the concentration scale
+  int classes = 0;           // nl + 1, padded
+  int cells = 0;             // cells of all sources
+  int slots = 0;             // cells of all sources, each source padded to whole blocks
+  std::vector<float> eta;    // per lane (m = lane - nm): signed meander position em
+  std::vector<float> wm;     // per lane: weight of the core plume
+  std::vector<float> logcl;  // ln cl[k]; +inf in the padding
+  std::vector<float> od;     // perception density
+  bool shortcuts = false;    // the class loop may stop early (ln cl rising, pd > 0)
+  bool inRange = false;      // no exponent needs clamping (shortcuts, am <= 87)
+  float G = 0;               // Gamma(1 + 1/pd)
+  float lam = 0;             // ln am
+  float faint = 0;           // below this conc no class is exceeded (me/m3)
+  float pd = 0, am = 0;
+  float emax = 0;    // largest |em|
+  float rootam = 0;  // sqrt(2 am): reach of a core plume in core widths
+  std::vector<CoreSource> sources;
+};
+
+// One source in the frame of the current direction: its cells and the
+// bounds of their centres (m).
+struct CoreFrame {
+  SourceCells cells;
+  float minOu = 0, minOv = 0, maxOv = 0, maxAbsOv = 0;
+};
+
 // Work storage of one thread, on cache lines of its own.
 struct alignas(64) CoreWork {
-  SourceCells src;
-  float s = 0, co = 0;        // sine and cosine of the current direction
-  std::vector<float> ou, ov;  // cell centres of the current direction (m)
-  float minOu = 0, minOv = 0, maxOv = 0, maxAbsOv = 0;
+  float s = 0, co = 0;             // sine and cosine of the current direction
+  std::vector<CoreFrame> frames;   // per source
+  std::vector<float> ou, ov;       // cell centres of the current direction, source by source (m)
   std::vector<float> cdv, csm, cden, cf;  // per reaching cell: crosswind distance (m),
                                           // meander amplitude (m), -2 sc^2 (m2), factor
   std::vector<float> conc;                // per lane: concentration of the core plume
   std::vector<float> hl;                  // exceedance distribution, classes 0..nl
+  int failed = 0;  // the source whose table the last failing CoreOdor found too short
 };
 
-// Builds the constants from the parameters (od as CalcValues computed it).
-// Returns 0, or -1 after an error message (no memory).
-int CoreInit(OdorCore* core);
+// Builds the constants from the parameters (od as CalcValues computed it)
+// and the sources of list, which must outlive core and have passed
+// CheckSources. Returns 0, or -1 after an error message (no memory).
+int CoreInit(const std::vector<Source>& list, OdorCore* core);
 
 // Sizes the work storage for core. Returns 0, or -1 after an error message.
 int CoreWorkInit(const OdorCore& core, CoreWork* work);
 
-// Rotates the source cells into the frame of the direction d (as CalcCon).
+// Rotates the cells of every source into the frame of the direction d (as
+// CalcCon).
 void CoreDirection(const OdorCore& core, float d, CoreWork* work);
 
 // Odor values at the receptor (x, y) (m) for the direction of the last
 // CoreDirection: mean concentration cm, 90th percentile c90 and odor
-// probability p; the exceedance distribution is left in work->hl. Returns
-// 0, or -1 when a source cell lies beyond the plume table (outputs not
-// written, hl zero).
+// probability p; the exceedance distribution is left in work->hl. The
+// concentrations of all cells of all sources are added per core plume
+// before the fluctuations are applied: odor frequency is not additive over
+// sources. Returns 0, or -1 when a cell lies beyond the plume table of its
+// source (outputs not written, hl zero, work->failed the source).
 int CoreOdor(const OdorCore& core, CoreWork* work, float x, float y, float* cm, float* c90,
              float* p);

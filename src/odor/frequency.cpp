@@ -26,6 +26,7 @@
 #include "odor/core.h"
 #include "odor/odor.h"
 #include "odor/receptors.h"
+#include "odor/sources.h"
 #include "prm/params.h"
 
 int CalcThreads = 0;
@@ -36,7 +37,7 @@ constexpr const char* kModule = "ZIRidev";
 
 // Checks what the loops divide by or take the logarithm of, so that a bad
 // parameter is reported with its value instead of turning into NaN.
-int CheckParameters() {
+int CheckParameters(const std::vector<Source>& list) {
   auto tag = [] { return MsgTag(kModule, "CalcValues", "2"); };
   struct {
     const char* name;
@@ -63,30 +64,40 @@ int CheckParameters() {
     }
     hours += prm::dw[s];
   }
-  // Every width of the table beyond x = 0 must be positive: a zero width
+  // Every width of a table beyond x = 0 must be positive: a zero width
   // (for example with lv = 0) leaves the crosswind Gaussian undefined.
-  for (int n = 1; n <= prm::ni; n++) {
-    const float sy = prm::sy[n], sd = prm::sd[n], cp = prm::cp[n];
-    if (!(sy > 0) || !std::isfinite(sy) || !std::isfinite(sd) || !std::isfinite(cp))
-      return MSG_FAIL(MsgTag(kModule, "CalcValues", "3"),
-                      "*** invalid plume table at x=%g m (sy=%g, sd=%g, cp=%g, lv=%g)! (%s)\n",
-                      n * prm::li, sy, sd, cp, prm::lv);
+  const int count = static_cast<int>(list.size());
+  for (int s = 0; s < count; s++) {
+    const Source& q = list[s];
+    for (int n = 1; n <= q.ni; n++) {
+      const float sy = q.sy[n], sd = q.sd[n], cp = q.cp[n];
+      if (!(sy > 0) || !std::isfinite(sy) || !std::isfinite(sd) || !std::isfinite(cp))
+        return MSG_FAIL(MsgTag(kModule, "CalcValues", "3"),
+                        "*** invalid plume table%s at x=%g m (sy=%g, sd=%g, cp=%g, lv=%g)! (%s)\n",
+                        SrcText(count, " of source %d", s + 1).c_str(), n * q.li, sy, sd, cp,
+                        prm::lv);
+    }
   }
   // The largest concentration a unit source gives: the crosswind Gaussian
   // of cp over a core width of at least 0.3 sy, and sy is never below sy[1]
-  // beyond the first table step.
-  double cpmax = 0;
-  for (int n = 0; n <= prm::ni; n++)
-    cpmax = std::max(cpmax, std::fabs(static_cast<double>(prm::cp[n])));
-  const double unit = (prm::ni >= 1) ? 0.39894229 * cpmax / (0.3 * prm::sy[1]) : 0;  // s/m3
+  // beyond the first table step. The sources add up.
+  double conc = 0, eq = 0;  // me/m3, me/s
+  for (const Source& q : list) {
+    double cpmax = 0;
+    for (int n = 0; n <= q.ni; n++) cpmax = std::max(cpmax, std::fabs(static_cast<double>(q.cp[n])));
+    const double unit = (q.ni >= 1) ? 0.39894229 * cpmax / (0.3 * q.sy[1]) : 0;  // s/m3
+    conc += q.eq * unit;
+    eq += q.eq;
+  }
   // Per hour the accumulators add at most the concentration, the 90th
   // percentile (up to cl[nl]) and 1 (odor frequency and odor hour).
-  const double largest = std::max({prm::eq * unit, static_cast<double>(prm::cl[prm::nl]), 1.0});
+  const double largest = std::max({conc, static_cast<double>(prm::cl[prm::nl]), 1.0});
   if (!(hours * largest <= MaxAccumulated))
     return MSG_FAIL(MsgTag(kModule, "CalcValues", "7"),
-                    "*** results beyond single precision: values up to %.3g (eq=%g, cl[nl]=%g) "
+                    "*** results beyond single precision: values up to %.3g (eq=%g%s, cl[nl]=%g) "
                     "over %.6g h, at most %.3g! (%s)\n",
-                    largest, prm::eq, prm::cl[prm::nl], hours, MaxAccumulated);
+                    largest, eq, SrcText(count, " of %d sources", count).c_str(),
+                    prm::cl[prm::nl], hours, MaxAccumulated);
   return 0;
 }
 
@@ -119,6 +130,7 @@ struct Shared {
 struct Failure {
   int receptor = INT_MAX;
   int dir = 0;
+  int source = 0;  // whose plume table does not reach it
 };
 
 // Position of receptor r (m): grid node (i, j) with r = i ny + j, then the
@@ -164,7 +176,7 @@ void Work(Shared& sh, CoreWork& work, Failure& fail) {
         float cm, c90, p;
         if (CoreOdor(core, &work, x[i], y[i], &cm, &c90, &p) < 0) {
           alive[i] = false;
-          if (r0 + i < fail.receptor) fail = {r0 + i, j};
+          if (r0 + i < fail.receptor) fail = {r0 + i, j, work.failed};
           int known = sh.failed.load();
           while (r0 + i < known && !sh.failed.compare_exchange_weak(known, r0 + i)) {
           }
@@ -192,8 +204,9 @@ int FailOdor() {
 int FailValues() {
   return MSG_FAIL(MsgTag(kModule, "CalcValues", "1"), "*** can't get odor values! (%s)\n");
 }
-int FailRange() {
-  return MSG_FAIL(MsgTag(kModule, "CalcCon", "2"), "*** plume table range exceeded! (%s)\n");
+int FailRange(int source, int count) {
+  return MSG_FAIL(MsgTag(kModule, "CalcCon", "2"), "*** plume table range%s exceeded! (%s)\n",
+                  SrcText(count, " of source %d", source + 1).c_str());
 }
 
 // The accumulators of receptor r: grid node (i, j) with r = i ny + j, then
@@ -232,14 +245,16 @@ float Percentile90(const float* hl) {
 int CalcOdor(float x, float y, float d, float* cm, float* c90, float* p) {
   float* hl = prm::hl.f();
   for (int k = 0; k <= prm::nl; k++) hl[k] = 0;
-  if (prm::nm >= 0 && (CheckSource() < 0 || MsgErr < 0)) return FailOdor();
+  const std::vector<Source>* list = Sources();
+  if (!list) return -1;
+  if (prm::nm >= 0 && (CheckSources(*list) < 0 || MsgErr < 0)) return FailOdor();
   OdorCore core;
   CoreWork work;
-  if (CoreInit(&core) < 0 || CoreWorkInit(core, &work) < 0) return -1;
+  if (CoreInit(*list, &core) < 0 || CoreWorkInit(core, &work) < 0) return -1;
   CoreDirection(core, d, &work);
   float vcm, vc90, vp;
   if (CoreOdor(core, &work, x, y, &vcm, &vc90, &vp) < 0) {
-    FailRange();
+    FailRange(work.failed, static_cast<int>(list->size()));
     return FailOdor();
   }
   std::copy(work.hl.begin(), work.hl.begin() + (prm::nl + 1), hl);
@@ -250,7 +265,8 @@ int CalcOdor(float x, float y, float d, float* cm, float* c90, float* p) {
 }
 
 int CalcValues() {
-  if (CheckParameters() < 0) return -1;
+  const std::vector<Source>* list = Sources();
+  if (!list || CheckParameters(*list) < 0) return -1;
   const int nl = prm::nl, ll = prm::ll, nu = prm::nu, nw = prm::nw;
   const float L = std::log(10.0f) / prm::nc;
 
@@ -297,12 +313,12 @@ int CalcValues() {
     if (receptors == 0 || dirs.empty()) return 0;
     // The straightforward loops stop at the first receptor and direction
     // when the source is invalid or an error is pending.
-    if (prm::nm >= 0 && (CheckSource() < 0 || MsgErr < 0)) {
+    if (prm::nm >= 0 && (CheckSources(*list) < 0 || MsgErr < 0)) {
       FailOdor();
       return FailValues();
     }
     if (MsgErr < 0) return FailValues();
-    if (CoreInit(&core) < 0) return -1;
+    if (CoreInit(*list, &core) < 0) return -1;
     sums.resize(4 * static_cast<size_t>(receptors));
     lastHl.assign(core.classes, 0.0f);
     const long long chunks = (receptors + kChunk - 1) / kChunk;
@@ -381,7 +397,7 @@ int CalcValues() {
   for (int j = 0; j < counted; j++) SumDur += dirs[j].w;
   if (first.receptor != INT_MAX) {
     for (int k = 0; k <= nl; k++) hl[k] = 0;
-    FailRange();
+    FailRange(first.source, static_cast<int>(list->size()));
     FailOdor();
     return FailValues();
   }

@@ -1,4 +1,4 @@
-// Odor assessment: the concentration of the source at a receptor, the odor
+// Odor assessment: the concentration of the sources at a receptor, the odor
 // statistics of one dispersion situation added into the accumulators of
 // odor/receptors.h, and the output of the normalised result grids and the
 // receptor-point values.
@@ -30,7 +30,8 @@ extern int CalcThreads;
 // Concentration at the receptor (x, y) (m) for the wind direction d (degrees
 // counter-clockwise from east, the direction into which the wind blows) and
 // the core plume m = -nm..nm of the meandering plume, from the plume table
-// and the source parameters. conc receives the concentration (me/m3), frac
+// in the parameter vectors and the source of the parameters in force
+// (section *q; with several sources, the last one read). conc receives the concentration (me/m3), frac
 // the fraction of time the plume is present (always 1); either may be null.
 // Returns 1 if a source cell contributed, 0 if none did (conc 0), -1 after
 // an error (receptor beyond the plume table, invalid area source; outputs
@@ -38,8 +39,9 @@ extern int CalcThreads;
 int CalcCon(int m, float x, float y, float d, float* conc, float* frac);
 
 // Odor values at the receptor (x, y) for the wind direction d (as in
-// CalcCon): mean concentration cm, 90th percentile c90 (me/m3) and the
-// probability p of perceiving the odor; each output may be null. Leaves the
+// CalcCon) from every source in force (odor/sources.h): mean concentration
+// cm, 90th percentile c90 (me/m3) and the probability p of perceiving the
+// odor; each output may be null. Leaves the
 // exceedance distribution of the concentration scale cl in hl. Expects od
 // (perception density) to be set, as CalcValues does. Returns 0, or -1 after
 // an error.
@@ -51,9 +53,9 @@ int CalcOdor(float x, float y, float d, float* cm, float* c90, float* p);
 // 10 % of the time, cl[nl] if even the highest is exceeded more often.
 float Percentile90(const float* hl);
 
-// Adds the values of the current dispersion situation (plume table just
-// computed), weighted with the sector durations dw, to the accumulators and
-// the durations to SumDur. Returns 0, or -1 after an error; the accumulators
+// Adds the values of the current dispersion situation (plume tables of the
+// sources just computed), weighted with the sector durations dw, to the
+// accumulators and the durations to SumDur. Returns 0, or -1 after an error; the accumulators
 // then hold what was added before it. A pending signal (MsgSignal) stops the
 // threads between chunks of receptors: -1 without a message, the
 // accumulators and SumDur unchanged.

@@ -17,30 +17,8 @@
 
 namespace {
 
-struct Grid {
-  std::string header;  // everything up to and including the line "*"
-  std::vector<std::vector<double>> v;  // v[i][j]: one line per i
-};
-
-// Reads a text data file whose values follow the line "*" and end at "***".
-Grid ReadGrid(const std::string& text) {
-  Grid g;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    g.header += line + "\n";
-    if (line == "*") break;
-  }
-  while (std::getline(in, line) && line != "***") {
-    if (line.empty()) continue;
-    std::istringstream values(line);
-    std::vector<double> row;
-    std::string tok;
-    while (values >> tok) row.push_back(std::strtod(tok.c_str(), nullptr));  // keeps nan, inf
-    g.v.push_back(row);
-  }
-  return g;
-}
+using zt::Grid;
+using zt::ReadGrid;
 
 std::string Labels(int first, int step, int n) {
   std::string s;

@@ -1,6 +1,7 @@
 // The number of threads (-t) changes nothing the program writes: the same
 // result files byte for byte, the same log apart from the echoed command
-// line, the same messages and exit code after a failure.
+// line, the same messages and exit code after a failure; with one source
+// and with five.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -47,6 +48,19 @@ const char kCase[] =
     "*SPEICHERN cnc fro frh r90\n"
     "*ENDE\n";
 
+// The same with five sources: two more buildings, a store turned against
+// the grid and a stack, with the listings of the sources and their tables.
+std::string FiveSources() {
+  std::string commands(kCase);
+  commands.replace(commands.find("*PARAMETER run\n"), 0,
+                   "*QUELLE add\nxq 40\nyq 30\naq 24\nbq 12\nrq 0\neq 800\n"
+                   "*QUELLE add\nxq -60\nyq 20\naq 16\nbq 16\nrq 45\nhq 2\ncq 3\neq 500\n"
+                   "*QUELLE add\nxq 70\nyq -50\naq 30\nbq 10\nlq 5\nrq -15\neq 300\n"
+                   "*QUELLE add\nxq 10\nyq -40\naq 0\nbq 0\nhq 12\ncq 0\neq 1500\n");
+  commands.replace(commands.find("*LISTE pnt"), 10, "*LISTE pnt,src,plm");
+  return commands;
+}
+
 struct Outcome {
   zt::RunResult result;
   std::vector<std::string> files;  // cnc, fro, frh, r90
@@ -69,17 +83,19 @@ Outcome RunWith(const std::string& commands, const std::string& threads) {
 }
 
 TEST(Threads, ResultFilesAreTheSameBytesForOneTwoAndThreeThreads) {
-  const Outcome one = RunWith(kCase, "-t1");
-  ASSERT_EQ(one.result.exitCode, 0) << one.result.out;
-  for (const std::string& f : one.files) ASSERT_GT(f.size(), 1000u);
-  EXPECT_NE(one.log.find("Aufpunkt"), std::string::npos) << one.log;
-  for (const char* threads : {"-t2", "-t3"}) {
-    const Outcome other = RunWith(kCase, threads);
-    EXPECT_EQ(other.result.exitCode, 0) << threads;
-    for (size_t i = 0; i < one.files.size(); i++)
-      EXPECT_TRUE(other.files[i] == one.files[i]) << threads << " file " << i;
-    EXPECT_EQ(other.log, one.log) << threads;
-    EXPECT_EQ(zt::MaskTimes(other.result.out), zt::MaskTimes(one.result.out)) << threads;
+  for (const std::string& commands : {std::string(kCase), FiveSources()}) {
+    const Outcome one = RunWith(commands, "-t1");
+    ASSERT_EQ(one.result.exitCode, 0) << one.result.out;
+    for (const std::string& f : one.files) ASSERT_GT(f.size(), 1000u);
+    EXPECT_NE(one.log.find("Aufpunkt"), std::string::npos) << one.log;
+    for (const char* threads : {"-t2", "-t3"}) {
+      const Outcome other = RunWith(commands, threads);
+      EXPECT_EQ(other.result.exitCode, 0) << threads;
+      for (size_t i = 0; i < one.files.size(); i++)
+        EXPECT_TRUE(other.files[i] == one.files[i]) << threads << " file " << i;
+      EXPECT_EQ(other.log, one.log) << threads;
+      EXPECT_EQ(zt::MaskTimes(other.result.out), zt::MaskTimes(one.result.out)) << threads;
+    }
   }
 }
 

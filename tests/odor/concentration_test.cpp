@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "odor/core.h"
+#include "odor/sources.h"
 #include "odor_fixture.h"
 
 namespace {
@@ -203,12 +205,32 @@ TEST_F(CalcConTest, InvalidAreaSourcesAreRejectedWithTheirValues) {
     EXPECT_EQ(MsgErr, -1);
     EXPECT_EQ(conc, 5);
     EXPECT_EQ(log.text(), c.message);
+    // Among several sources the message names the source, and reads as
+    // above otherwise.
+    std::string named = c.message;
+    const size_t area = named.find("area source");
+    if (area != std::string::npos)
+      named.insert(area + 11, " 3");
+    else
+      named.insert(named.find(" must"), " of source 3");
+    zt::ResetMsg();
+    zt::LogCapture log3;
+    EXPECT_EQ(CheckSource(SrcParameters(), 2, 4), -1);
+    EXPECT_EQ(log3.text(), named);
   }
-  // The limit itself is allowed.
+  // The limit itself is allowed, for one source and for all together.
   zt::ResetMsg();
   prm::aq = prm::bq = 2000;
   prm::eq = 1;
-  EXPECT_EQ(CheckSource(), 0);
+  EXPECT_EQ(CheckSources({SrcParameters()}), 0);
+  Source half = SrcParameters();
+  half.bq = 1000;
+  EXPECT_EQ(CheckSources({half, half}), 0);
+  half.bq = 1000.5f;
+  zt::LogCapture log;
+  EXPECT_EQ(CheckSources({half, half}), -1);
+  EXPECT_EQ(log.text(),
+            "*** too many cells of the 2 sources: 4004000, at most 4000000! (ZIRidev.CalcCon.7)\n");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "msg/msg.h"
 #include "odor/odor.h"
 #include "odor/receptors.h"
+#include "odor/sources.h"
 #include "prm/params.h"
 #include "prm/prm.h"
 #include "support.h"
@@ -24,6 +25,7 @@ class OdorTest : public testing::Test {
   void SetUp() override { Reinit(nullptr); }
 
   void TearDown() override {
+    SrcForget();
     ReleaseAccumulators();
     PrmClear();
     zt::ResetMsg();

@@ -43,6 +43,25 @@ std::string ReadFile(const std::string& path) {
   return ss.str();
 }
 
+Grid ReadGrid(const std::string& text) {
+  Grid g;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    g.header += line + "\n";
+    if (line == "*") break;
+  }
+  while (std::getline(in, line) && line != "***") {
+    if (line.empty()) continue;
+    std::istringstream values(line);
+    std::vector<double> row;
+    std::string tok;
+    while (values >> tok) row.push_back(std::strtod(tok.c_str(), nullptr));  // keeps nan, inf
+    g.v.push_back(row);
+  }
+  return g;
+}
+
 bool FileExists(const std::string& path) { return fs::exists(path); }
 
 void WriteFile(const std::string& path, const std::string& bytes) {

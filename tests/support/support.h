@@ -90,6 +90,15 @@ std::string Utf8From1252(const std::string& text);
 // placeholders, so that logs can be compared byte for byte.
 std::string MaskTimes(const std::string& text);
 
+// A text data file written by the program: the header up to and including
+// the line "*", and the values that follow it up to "***", one row per line
+// (v[i][j] without a sequence key). Values such as nan and inf are kept.
+struct Grid {
+  std::string header;
+  std::vector<std::vector<double>> v;
+};
+Grid ReadGrid(const std::string& text);
+
 std::string ExePath();     // the program under test
 std::string TestsDir();    // tests/ in the source tree
 
