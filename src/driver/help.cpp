@@ -53,7 +53,7 @@ constexpr const char* kText2 =
     "\n";
 
 constexpr const char* kText3 =
-    "*LISTE plm|pnt|prf :\n"
+    "*LISTE plm|pnt|prf|src :\n"
     "   Bei \"plm\":\n"
     "   Tabellierung der Fahnenfunktionen im Log-File.\n"
     "   Es bedeuten: Cy = Normierte Konzentration über y integriert,\n"
@@ -75,6 +75,10 @@ constexpr const char* kText3 =
     "                 Kz = vertikaler Austauschkoeffizient,\n"
     "                 Sw = vertikale Windgeschwindigkeitsfluktuation.\n"
     "\n"
+    "   Bei \"src\":\n"
+    "   Auflistung der Quellen im Log-File (Nummer, Lage, Ausdehnung, Höhe,\n"
+    "   Quellstärke und Zahl der Zellen).\n"
+    "\n"
     "*PARAMETER [run]:\n"
     "   Festlegung verschiedener Parameter (z.B. Meteorologie, Ausbreitungs-\n"
     "   parameter, Schrittweiten) für die Ausbreitungsrechnung.\n"
@@ -85,9 +89,11 @@ constexpr const char* kText3 =
     "   aktuellen Ausbreitungssituation gewichtet). Entsprechendes gilt für die\n"
     "   Aufpunkte.\n"
     "\n"
-    "*QUELLE:\n"
+    "*QUELLE [add]:\n"
     "   Festlegung von Lage und Ausdehnung der Quelle, der Quellstärke\n"
-    "   und der Überhöhung.\n"
+    "   und der Überhöhung. Ohne \"add\" beginnt die Liste der Quellen neu,\n"
+    "   mit \"add\" wird eine weitere Quelle angefügt; die Konzentrationen\n"
+    "   aller Quellen werden addiert.\n"
     "\n"
     "*SPEICHERN cnc|fro|frh|r90:\n"
     "   Ausgabe des betreffenden Rasterfeldes.\n"
