@@ -278,10 +278,17 @@ int DmnWrite(const char* name, const char* header, AryDesc* pa) {
   bool binary = mode.empty() || mode == "binary";
 
   if (hdr.l > 0 && hdr.s[hdr.l - 1] != '\n') TxtCat(&hdr, "\n");
-  std::string shape = "dims\t" + std::to_string(range.numdm) + "\nsize\t" + std::to_string(size) + "\nlowb";
-  for (int d = 0; d < range.numdm; d++) shape += "\t" + std::to_string(range.bound[d].lower);
-  shape += "\nhghb";
-  for (int d = 0; d < range.numdm; d++) shape += "\t" + std::to_string(range.bound[d].upper);
+  std::string shape = "dims\t";
+  shape += std::to_string(range.numdm);
+  shape += "\nsize\t";
+  shape += std::to_string(size);
+  for (int upper = 0; upper < 2; upper++) {
+    shape += upper ? "\nhghb" : "\nlowb";
+    for (int d = 0; d < range.numdm; d++) {
+      shape += '\t';
+      shape += std::to_string(upper ? range.bound[d].upper : range.bound[d].lower);
+    }
+  }
   shape += "\n";
   TxtCat(&hdr, shape.c_str());
 
