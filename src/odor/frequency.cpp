@@ -176,7 +176,7 @@ void Work(Shared& sh, CoreWork& work, Failure& fail) {
         float cm, c90, p;
         if (CoreOdor(core, &work, x[i], y[i], &cm, &c90, &p) < 0) {
           alive[i] = false;
-          if (r0 + i < fail.receptor) fail = {r0 + i, j, work.failed};
+          if (r0 + i < fail.receptor) fail = {r0 + i, j, work.k.failed};
           int known = sh.failed.load();
           while (r0 + i < known && !sh.failed.compare_exchange_weak(known, r0 + i)) {
           }
@@ -254,7 +254,7 @@ int CalcOdor(float x, float y, float d, float* cm, float* c90, float* p) {
   CoreDirection(core, d, &work);
   float vcm, vc90, vp;
   if (CoreOdor(core, &work, x, y, &vcm, &vc90, &vp) < 0) {
-    FailRange(work.failed, static_cast<int>(list->size()));
+    FailRange(work.k.failed, static_cast<int>(list->size()));
     return FailOdor();
   }
   std::copy(work.hl.begin(), work.hl.begin() + (prm::nl + 1), hl);

@@ -1,12 +1,15 @@
-// The number of threads (-t) changes nothing the program writes: the same
-// result files byte for byte, the same log apart from the echoed command
-// line, the same messages and exit code after a failure; with one source
-// and with five.
+// The number of threads (-t) and the kernel (ZIR_ISA) change nothing the
+// program writes: the same result files byte for byte, the same log apart
+// from the echoed command line, the same messages and exit code after a
+// failure; with one source and with five.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "odor/odor.h"
 #include "support.h"
 
 namespace {
@@ -119,6 +122,37 @@ TEST(Threads, FailureIsReportedOnceWhateverTheThreadCount) {
     EXPECT_EQ(zt::MaskTimes(other.result.out), zt::MaskTimes(one.result.out)) << threads;
     for (const std::string& f : other.files) EXPECT_EQ(f, "") << threads;
   }
+}
+
+TEST(Threads, EveryKernelTheProcessorRunsWritesTheSameBytes) {
+  const std::string commands = FiveSources();
+  const Outcome best = RunWith(commands, "-t2");
+  ASSERT_EQ(best.result.exitCode, 0) << best.result.out;
+  std::istringstream names(CoreIsaNames());
+  for (std::string isa; std::getline(names >> std::ws, isa, ',');) {
+    setenv("ZIR_ISA", isa.c_str(), 1);
+    const Outcome run = RunWith(commands, "-t2");
+    unsetenv("ZIR_ISA");
+    if (run.result.exitCode == 18 &&
+        run.result.out.find("*** this processor lacks the instruction set ZIR_ISA=" + isa + "!") !=
+            std::string::npos) {
+      std::printf("kernel %s skipped: this processor lacks its instruction set\n", isa.c_str());
+      continue;
+    }
+    EXPECT_EQ(run.result.exitCode, 0) << isa << run.result.out;
+    for (size_t i = 0; i < best.files.size(); i++)
+      EXPECT_TRUE(run.files[i] == best.files[i]) << isa << " file " << i;
+    EXPECT_EQ(run.log, best.log) << isa;
+  }
+  setenv("ZIR_ISA", "sse9", 1);
+  const Outcome unknown = RunWith(commands, "-t2");
+  unsetenv("ZIR_ISA");
+  EXPECT_EQ(unknown.result.exitCode, 18);
+  EXPECT_NE(unknown.log.find("*** unknown instruction set ZIR_ISA=sse9, this program has " +
+                             std::string(CoreIsaNames()) + "! (ZIRidev.Main.30)\n"),
+            std::string::npos)
+      << unknown.log;
+  for (const std::string& f : unknown.files) EXPECT_EQ(f, "");
 }
 
 }  // namespace
