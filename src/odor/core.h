@@ -77,8 +77,8 @@ struct CoreSource {
   int ni = 0;               // entries 0..ni of the table
   float li = 0, range = 0;  // interval and reach ni li of the table (m)
   float xq = 0, yq = 0, aq = 0, bq = 0;
-  bool skips = false;            // receptors and cells may be skipped (finite table)
-  const float* wmax = nullptr;   // wmax[n]: largest |sy|, |sd| of entries 0..n (m)
+  bool skips = false;           // receptors and cells may be skipped (finite table)
+  const float* wmax = nullptr;  // wmax[n]: largest |sy|, |sd| of entries 0..n (m)
   const float* sy = nullptr;
   const float* sd = nullptr;
   const float* cp = nullptr;
@@ -91,8 +91,8 @@ struct CoreSource {
 // function for every caller, and if it took the AVX copy, code meant for
 // any processor would run AVX instructions.
 struct CoreConst {
-  int nm = 0;                    // core plumes for half of the plume (< 0: none)
-  int nl = 0;                    // classes 0..nl of the concentration scale
+  int nm = 0;  // core plumes for half of the plume (< 0: none)
+  int nl = 0;  // classes 0..nl of the concentration scale
   int sources = 0;
   const float* eta = nullptr;    // per lane (m = lane - nm): signed meander position em
   const float* wm = nullptr;     // per lane: weight of the core plume (0 in the padding)
@@ -121,7 +121,7 @@ struct OdorCore {
   std::vector<float> eta, wm, logcl, od;
   std::vector<std::vector<float>> wmax;  // per source
   std::vector<CoreSource> sources;
-  std::vector<const Source*> list;       // the source of each
+  std::vector<const Source*> list;  // the source of each
 };
 
 // One source in the frame of the current direction: its cells and the
@@ -133,16 +133,16 @@ struct CoreFrame {
 
 // Work storage of one thread as the kernels see it.
 struct CoreScratch {
-  float s = 0, co = 0;               // sine and cosine of the current direction
+  float s = 0, co = 0;                // sine and cosine of the current direction
   const CoreFrame* frames = nullptr;  // per source
-  const float* ou = nullptr;         // cell centres of the current direction,
-  const float* ov = nullptr;         // source by source (m)
-  float* cdv = nullptr;   // per reaching cell: crosswind distance (m),
-  float* csm = nullptr;   // meander amplitude (m),
-  float* cden = nullptr;  // -2 sc^2 (m2)
-  float* cf = nullptr;    // and factor
-  float* conc = nullptr;  // per lane: concentration of the core plume
-  float* hl = nullptr;    // exceedance distribution, classes 0..nl
+  const float* ou = nullptr;          // cell centres of the current direction,
+  const float* ov = nullptr;          // source by source (m)
+  float* cdv = nullptr;               // per reaching cell: crosswind distance (m),
+  float* csm = nullptr;               // meander amplitude (m),
+  float* cden = nullptr;              // -2 sc^2 (m2)
+  float* cf = nullptr;                // and factor
+  float* conc = nullptr;              // per lane: concentration of the core plume
+  float* hl = nullptr;                // exceedance distribution, classes 0..nl
   int failed = 0;  // the source whose table the last failing CoreOdor found too short
 };
 

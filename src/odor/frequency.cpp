@@ -229,6 +229,11 @@ void Accumulators(int r, int nodes, float* a[4]) {
 
 }  // namespace
 
+int CalcThreadCount() {
+  if (CalcThreads > 0) return CalcThreads;
+  return static_cast<int>(std::max(std::thread::hardware_concurrency(), 1u));
+}
+
 float Percentile90(const float* hl) {
   const int nl = prm::nl;
   const float L = std::log(10.0f) / prm::nc;
@@ -322,9 +327,7 @@ int CalcValues() {
     sums.resize(4 * static_cast<size_t>(receptors));
     lastHl.assign(core.classes, 0.0f);
     const long long chunks = (receptors + kChunk - 1) / kChunk;
-    const unsigned hardware = std::thread::hardware_concurrency();
-    const long long wanted = (CalcThreads > 0) ? CalcThreads : std::max(hardware, 1u);
-    const int threads = static_cast<int>(std::min(wanted, chunks));
+    const int threads = static_cast<int>(std::min<long long>(CalcThreadCount(), chunks));
     works.resize(threads);
     fails.resize(threads);
     for (CoreWork& w : works)

@@ -42,9 +42,13 @@ const char* CoreIsaName();
 // Names of the kernels of this build, separated by ", ".
 const char* CoreIsaNames();
 
-// Number of threads that share the receptors in CalcValues; 0 or less: as
-// many as the machine has hardware threads. The results do not depend on it.
+// Number of threads that share the receptors in CalcValues and the
+// formatting of the result files; 0 or less: as many as the machine has
+// hardware threads. The results do not depend on it.
 extern int CalcThreads;
+
+// The number of threads CalcThreads asks for, at least 1.
+int CalcThreadCount();
 
 // Concentration at the receptor (x, y) (m) for the wind direction d (degrees
 // counter-clockwise from east, the direction into which the wind blows) and
