@@ -39,7 +39,8 @@ bool Straight(const char* section, const char* argument) {
   const ref::Sums sums = ref::Values(start);
   Seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   Runs++;
-  if (sums.failed >= 0) std::fprintf(stderr, "straight: receptor %d beyond the table\n", sums.failed);
+  if (sums.failed >= 0)
+    std::fprintf(stderr, "straight: receptor %d beyond the table\n", sums.failed);
   return true;
 }
 
