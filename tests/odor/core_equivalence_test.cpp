@@ -159,7 +159,7 @@ TEST_F(CoreEquivalenceTest, AreaSourceTurnedAndCellCentresOnNodes) {
   CompareRun("area on cell centres");
 }
 
-TEST_F(CoreEquivalenceTest, WithoutMeanderAndWithOtherWeibullAndPerceptionParameters) {
+TEST_F(CoreEquivalenceTest, OtherMeanderCountsWeibullAndPerceptionParameters) {
   Reinit([] { prm::nm = 0; });
   RealisticTable();
   prm::aq = 20;
@@ -181,6 +181,11 @@ TEST_F(CoreEquivalenceTest, WithoutMeanderAndWithOtherWeibullAndPerceptionParame
   prm::eq = 5000;
   Grid(15, 15, 50, -350, -350);
   CompareRun("nm 4, 31 classes, pd 1.3");
+  // 23 core plumes: a last block of 8 lanes in the widest kernel.
+  Reinit([] { prm::nm = 11; });
+  RealisticTable();
+  Grid(9, 9, 30, -120, -120);
+  CompareRun("nm 11");
 }
 
 TEST_F(CoreEquivalenceTest, ExponentsBeyondTheUnclampedRange) {
