@@ -5,28 +5,36 @@
 #   M  sources.txt four buildings, a manure store and a stack (157 cells) on the
 #                  201 x 201 receptors of P, one situation
 #   Y  the demo case examples/demo/odrcmd.txt
+#   F  year.txt    a full year: 37 situations of 36 sectors, a biofilter of 100
+#                  cells, 201 x 201 receptors (takes minutes; not in the default)
 # Builds a Release binary (portable code unless -n), runs each case and
-# prints the best wall time of the runs and the throughput in evaluations of
-# the innermost unit of work (one receptor x sub-sector x core plume x source
-# cell) per second, and the cost of one std::exp for comparison.
+# prints the best wall time of the runs, the peak resident memory, and the
+# throughput in evaluations of the innermost unit of work (one receptor x
+# sub-sector x core plume x source cell) per second, and the cost of one
+# std::exp for comparison. The environment reaches the program: ZIR_ISA=avx2
+# bench/run.sh times the AVX2 kernel of the portable build.
 #
-# Usage: bench/run.sh [-h] [-n] [-t threads] [-r runs] [-b build-dir] [-x program] [cases]
+# Usage: bench/run.sh [-h] [-n] [-s] [-t threads] [-r runs] [-b build-dir] [-x program] [cases]
 #   -h          print this text
 #   -n          build for the local processor (-march=native)
+#   -s          also time the straightforward loops once (bench/straight.cpp: the
+#               reference loops of the tests, one thread) on the cases of one
+#               source (P A Y F), and print how many times faster the program is
 #   -t threads  passed to the program as -t<threads> (default: the program's default)
 #   -r runs     runs per case, the best counts (default 3)
 #   -b dir      build directory (default build-bench or build-bench-native)
 #   -x program  time this program instead of building one (e.g. an older build)
-#   cases       any of P A M Y (default: all)
+#   cases       any of P A M Y F (default: P A M Y)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-native=0 threads="" runs=3 build="" exe=""
+native=0 straight=0 threads="" runs=3 build="" exe=""
 usage() { awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; }
-while getopts "hnt:r:b:x:" opt; do
+while getopts "hnst:r:b:x:" opt; do
   case $opt in
     h) usage; exit 0 ;;
     n) native=1 ;;
+    s) straight=1 ;;
     t) threads=$OPTARG ;;
     r) runs=$OPTARG ;;
     b) build=$OPTARG ;;
@@ -40,37 +48,48 @@ flags=""
 [ "$native" = 1 ] && flags="-march=native"
 build=${build:-$root/build-bench$([ "$native" = 1 ] && echo -native || true)}
 
-if [ -z "$exe" ]; then
+if [ -z "$exe" ] || [ "$straight" = 1 ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZIR_TESTS=OFF \
-    -DCMAKE_CXX_FLAGS="$flags" > /dev/null
-  ninja -C "$build" -j2 ZIRidev > /dev/null
-  exe=$build/ZIRidev
+    -DZIR_BENCH=ON -DCMAKE_CXX_FLAGS="$flags" > /dev/null
+  ninja -C "$build" -j2 ZIRidev $([ "$straight" = 1 ] && echo straight || true) > /dev/null
+  exe=${exe:-$build/ZIRidev}
 fi
 mkdir -p "$build"
 g++ -std=c++20 -O2 -ffp-contract=off $flags "$here/expcost.cpp" -o "$build/expcost"
 
-echo "program: $exe${threads:+ -t$threads}"
-"$build/expcost"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+printf '*DIMENSIONIERUNG\n*ENDE\n' > "$work/odrcmd.txt"
+kernel=$("$exe" "$work" -v2 -q -l- | awk '$1 == "ISA" { $1 = ""; print }')
+echo "program: $exe${threads:+ -t$threads} (kernel:${kernel:- none named})"
+"$build/expcost"
 for c in $cases; do
   case $c in
     P) file=$here/point.txt ;;
     A) file=$here/area.txt ;;
     M) file=$here/sources.txt ;;
     Y) file=$root/examples/demo/odrcmd.txt ;;
+    F) file=$here/year.txt ;;
     *) echo "unknown case $c"; exit 2 ;;
   esac
   units=$(awk -f "$here/units.awk" "$file")
-  best=""
+  best="" peak=0
   for ((i = 0; i < runs; i++)); do
-    rm -rf "$work"/*
+    rm -rf "${work:?}"/*
     cp "$file" "$work/odrcmd.txt"
     t0=$(date +%s.%N)
-    "$exe" "$work" -q ${threads:+-t$threads} > /dev/null
+    /usr/bin/time -f %M -o "$work/.rss" "$exe" "$work" -q ${threads:+-t$threads} > /dev/null
     t1=$(date +%s.%N)
     best=$(echo "$t0 $t1 ${best:-1e30}" | awk '{ t = $2 - $1; print (t < $3 ? t : $3) }')
+    peak=$(awk -v p="$peak" '{ print ($1 > p ? $1 : p) }' "$work/.rss")
   done
-  echo "$c $best $units" | awk '{ printf "%s %9.3f s %14.0f units %12.4g units/s %8.3f ns/unit\n",
-    $1, $2, $3, $3 / $2, 1e9 * $2 / $3 }'
+  echo "$c $best $units $peak" | awk '{ printf "%s %9.3f s %8.1f MB %14.0f units %12.4g units/s %8.3f ns/unit\n",
+    $1, $2, $4 / 1024, $3, $3 / $2, 1e9 * $2 / $3 }'
+  if [ "$straight" = 1 ] && [ "$c" != M ]; then
+    rm -rf "${work:?}"/*
+    cp "$file" "$work/odrcmd.txt"
+    loops=$("$build/straight" "$work" | awk '{ print $1 }')
+    echo "$c $loops $best" | awk '{ printf "%s %9.3f s the straightforward loops: %.1f times the time of the program\n",
+      $1, $2, $2 / $3 }'
+  fi
 done

@@ -21,7 +21,8 @@ struct FreeFloats {
 };
 using FloatArray = std::unique_ptr<float[], FreeFloats>;
 
-// Work arrays of the running DffPlume (index 1..nz used), null otherwise.
+// Work arrays of the DffPlume running in this thread (index 1..nz used),
+// null otherwise.
 struct Work {
   float* diag = nullptr;
   float* upper = nullptr;
@@ -33,12 +34,30 @@ struct Work {
   int nz = 0;
   float alpha = 0;  // explicit weight
   float theta = 1;  // implicit weight
+  float vdep = 0;   // m/s, ground deposition velocity of this call
 };
-Work W;
+thread_local Work W;
 
 float Vdep = 0;  // m/s, ground deposition velocity; kept from call to call
 
 bool IsSet(const char* name) { return PrmIsSet(name) != 0; }
+
+// Set for a call of DffPlumeQuiet in this thread: where the solver would
+// write a message it fails at once without one, and the kept deposition
+// velocity stays as it is.
+thread_local bool Quiet = false;
+
+// Fails as MSG_FAIL does, or, in a quiet call, without a word.
+#define DFF_FAIL(tag, ...) (Quiet ? -1 : MSG_FAIL(tag, __VA_ARGS__))
+
+// The ground deposition velocity (m/s) of a call: from vd or ad when one
+// was given (w0 the horizontal turbulence at the ground, m/s), else the one
+// kept from earlier calls.
+float Deposition(float w0) {
+  if (IsSet("vd")) return prm::vd;
+  if (IsSet("ad")) return prm::ad * (IsSet("us") ? prm::us : w0 / 1.3f);
+  return Vdep;
+}
 
 // Writes " %10.3e" for the cells 1, 1+mz, 1+2*mz, ... of c.
 void PrintCells(std::FILE* f, const float* c, int nz, int mz) {
@@ -53,14 +72,14 @@ int SlvTri(int n, float* l, float* b, float* u, float* d, float* x) {
   if (n < 1) return 0;
   for (int i = 2; i <= n; i++) {
     if (b[i - 1] == 0)
-      return MSG_FAIL(MsgTag(DffModule, "SlvTri", "1"), "*** zero diagonal element (i=%d)! (%s)\n",
+      return DFF_FAIL(MsgTag(DffModule, "SlvTri", "1"), "*** zero diagonal element (i=%d)! (%s)\n",
                       i - 1);
     const float m = l[i] / b[i - 1];
     b[i] -= m * u[i - 1];
     d[i] -= m * d[i - 1];
   }
   if (b[n] == 0)
-    return MSG_FAIL(MsgTag(DffModule, "SlvTri", "2"), "*** zero diagonal element (i=%d)! (%s)\n",
+    return DFF_FAIL(MsgTag(DffModule, "SlvTri", "2"), "*** zero diagonal element (i=%d)! (%s)\n",
                     n);
   x[n] = -d[n] / b[n];
   for (int i = n - 1; i >= 1; i--) x[i] = -(u[i] * x[i + 1] + d[i]) / b[i];
@@ -93,7 +112,7 @@ int Step(float x, float dx) {
     const float a = 0.5f * (ux[i - 1] + ux[i]) * h / dx;  // storage
     const float r = (i < nz) ? W.keff[i] / (0.5f * (zk[i + 1] - zk[i - 1])) : 0;
     const float p = rBelow;
-    const float s = p + r + ((i == 1) ? Vdep : 0);
+    const float s = p + r + ((i == 1) ? W.vdep : 0);
     W.diag[i] = th * s + a;
     W.lower[i] = -th * p;
     W.upper[i] = -th * r;
@@ -104,7 +123,7 @@ int Step(float x, float dx) {
     rBelow = r;
   }
   if (SlvTri(nz, W.lower, W.diag, W.upper, W.rhs, W.cnew) < 0)
-    return MSG_FAIL(MsgTag(DffModule, "Step", "1"), "*** singular matrix! (%s)\n");
+    return DFF_FAIL(MsgTag(DffModule, "Step", "1"), "*** singular matrix! (%s)\n");
   return 0;
 }
 
@@ -125,19 +144,19 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
 
   // Deposition takes mass out at the ground; a negative velocity would
   // create it.
-  if (IsSet("vd") && prm::vd < 0) return PrmInvalid(tag("10"), "vd", prm::vd, "0 or more");
-  if (IsSet("ad") && prm::ad < 0) return PrmInvalid(tag("11"), "ad", prm::ad, "0 or more");
-  if (IsSet("vd"))
-    Vdep = prm::vd;
-  else if (IsSet("ad"))
-    Vdep = prm::ad * (IsSet("us") ? prm::us : w0 / 1.3f);
+  if (IsSet("vd") && prm::vd < 0)
+    return Quiet ? -1 : PrmInvalid(tag("10"), "vd", prm::vd, "0 or more");
+  if (IsSet("ad") && prm::ad < 0)
+    return Quiet ? -1 : PrmInvalid(tag("11"), "ad", prm::ad, "0 or more");
+  const float vdep = Deposition(w0);
+  if (!Quiet) Vdep = vdep;
 
   FloatArray arrays[7];
   for (int k = 0; k < 7; k++) {
     arrays[k].reset(static_cast<float*>(std::calloc(nz + 1, sizeof(float))));
     if (!arrays[k]) {
       const char sites[7][2] = {"1", "2", "3", "4", "5", "6", "7"};
-      return MSG_FAIL(tag(sites[k]), "*** undefined parameter! (%s)\n");
+      return DFF_FAIL(tag(sites[k]), "*** undefined parameter! (%s)\n");
     }
   }
   // The arrays are released on every return; Step must not see them afterwards.
@@ -154,6 +173,7 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
   W.nz = nz;
   W.alpha = (prm::al >= 0 && prm::al <= 1) ? prm::al : 0.5f;
   W.theta = 1 - W.alpha;
+  W.vdep = vdep;
 
   // Longest step for which the explicit part stays stable.
   float xcrit = cx[ni] - cx[0];  // m
@@ -162,6 +182,7 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
     if (kz[i] > 0) xcrit = std::min(xcrit, h * h * ux[i] / kz[i]);
   }
   if (xcrit <= 0) {
+    if (Quiet) return -1;
     W.alpha = 0;
     W.theta = 1;
     MsgOut("--- changed to fully implicit!\n");
@@ -174,7 +195,7 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
   double steps = 0;
   for (int n = 1; n <= ni; n++) steps += subSteps(cx[n] - cx[n - 1]);
   if (!(steps * nz <= DffMaxLevelSteps))
-    return MSG_FAIL(tag("12"),
+    return DFF_FAIL(tag("12"),
                     "*** plume functions need %.3g steps of %d levels (ni=%d, al=%g, critical "
                     "step %.3g m), at most %.3g level steps! (%s)\n",
                     steps, nz, ni, W.alpha, xcrit, DffMaxLevelSteps);
@@ -222,7 +243,7 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
       const float f = (hi - lo) / cqe;
       const float u = 0.5f * (ux[i - 1] + ux[i]);
       if (!(u > 0))
-        return MSG_FAIL(tag("9"), "*** wind speed not positive in source cell %d (u=%g)! (%s)\n", i,
+        return DFF_FAIL(tag("9"), "*** wind speed not positive in source cell %d (u=%g)! (%s)\n", i,
                         u);
       c[i] = f / ((zk[i] - zk[i - 1]) * u);
       sumF += f;
@@ -234,6 +255,7 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
 
   std::FILE* log = MsgLog;
   const bool listing = log && prm::mx >= 1 && prm::mx <= ni;
+  if (listing && Quiet) return -1;
   const int mz = (prm::mz > 0) ? prm::mz : 1;
   if (listing) {
     std::fprintf(log, "Vertikal-Profil von Konzentration/Eq\n");
@@ -260,7 +282,7 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
     const float d = dx / m;
     for (int j = 0; j < m; j++) {
       if (Step(cx[n - 1] + (j + 0.5f) * d, d) < 0)
-        return MSG_FAIL(tag("8"), "*** error in x-step (n=%d)! (%s)\n", n);
+        return DFF_FAIL(tag("8"), "*** error in x-step (n=%d)! (%s)\n", n);
       std::copy(W.cnew + 1, W.cnew + nz + 1, c + 1);
     }
 
@@ -294,3 +316,14 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
   }
   return 0;
 }
+
+int DffPlumeQuiet(const float* cx, float* cg, float* cp, float* ca, float* sy, float* sd, float* ci,
+                  float hq, float cq, int ni) {
+  struct QuietCall {
+    QuietCall() { Quiet = true; }
+    ~QuietCall() { Quiet = false; }
+  } quiet;
+  return DffPlume(cx, cg, cp, ca, sy, sd, ci, hq, cq, ni) < 0 ? 1 : 0;
+}
+
+void DffKeepDeposition() { Vdep = Deposition((prm::sw > 0) ? prm::sw : prm::ww[0]); }

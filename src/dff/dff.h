@@ -21,8 +21,8 @@ extern double DffMaxLevelSteps;
 int SlvTri(int n, float* l, float* b, float* u, float* d, float* x);
 
 // One downwind step of length dx (m) centred at distance x (m) on the work
-// arrays of the running DffPlume: from its current to its new concentration.
-// Only valid while DffPlume runs. Returns 0, or -1 after an error message.
+// arrays of the DffPlume running in this thread: from its current to its new
+// concentration. Only valid while DffPlume runs. Returns 0, or -1 after an error message.
 int Step(float x, float dx);
 
 // Fills the plume table for the downwind grid cx[0..ni] (m): cg (lowest cell),
@@ -35,3 +35,16 @@ int Step(float x, float dx);
 // DffMaxLevelSteps, a failing step).
 int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float* sd, float* ci,
              float hq, float cq, int ni);
+
+// DffPlume for one of several tables made side by side: the same table,
+// but where DffPlume would write a message (an error, the warning that it
+// changes to fully implicit, the concentration listing) it stops at once
+// without one, and it keeps no deposition velocity. Several threads may run
+// it at once, while no other function of this module runs. Returns 0 when
+// the table is complete, 1 when DffPlume must make it (and say what it says).
+int DffPlumeQuiet(const float* cx, float* cg, float* cp, float* ca, float* sy, float* sd, float* ci,
+                  float hq, float cq, int ni);
+
+// Keeps the deposition velocity as DffPlume does, for a table that
+// DffPlumeQuiet has made.
+void DffKeepDeposition();

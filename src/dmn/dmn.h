@@ -23,8 +23,9 @@ void DmnDecodeEscapes(char* text);
 
 // Writes the array as name.dmna (+ .dmnt/.dmnb). Returns 1 when done, 0 when
 // the array holds no data, -1 after an error, and -1 without a message when
-// a pending signal (MsgSignal) stopped it; no file is then put in place.
-int DmnWrite(const char* name, const char* header, AryDesc* pa);
+// a pending signal (MsgSignal) stopped it; no file is then put in place. Up
+// to threads threads format text data; the bytes do not depend on it.
+int DmnWrite(const char* name, const char* header, AryDesc* pa, int threads = 1);
 // Reads name.dmna into a new array. Returns 1, or -1 after an error.
 int DmnRead(const char* name, TxtStr* usrhdr, TxtStr* syshdr, AryDesc* pa);
 

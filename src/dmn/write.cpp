@@ -12,8 +12,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "ary/ary.h"
@@ -137,86 +139,160 @@ int CommitPair(PendingFile& data, PendingFile& descriptor) {
   return 2;
 }
 
-// Prints one field of the element at p: a tab and the value. Floats and
+// Appends value printed with the printf format of one value.
+template <class T>
+void AppendValue(std::string& out, const char* format, T value) {
+  char buf[64];
+  const int n = std::snprintf(buf, sizeof buf, format, value);
+  if (n < 0) return;
+  if (n < static_cast<int>(sizeof buf)) {
+    out.append(buf, static_cast<size_t>(n));
+    return;
+  }
+  const size_t at = out.size();
+  out.resize(at + static_cast<size_t>(n) + 1);
+  std::snprintf(&out[at], static_cast<size_t>(n) + 1, format, value);
+  out.resize(at + static_cast<size_t>(n));
+}
+
+// Appends one field of the element at p: a tab and the value. Floats and
 // doubles are scaled by the header factor times the field's factor.
-void PrintField(std::FILE* fp, const char* p, const Field& field, float fact) {
+void AppendField(std::string& out, const char* p, const Field& field, float fact) {
   const DmnFormat& f = *field.format;
   const char* src = p + field.position;
-  std::fputc('\t', fp);
+  out += '\t';
   switch (f.type) {
     case 1: {
       unsigned char c;
       std::memcpy(&c, src, sizeof c);
-      std::fprintf(fp, f.oform, static_cast<int>(c));
+      AppendValue(out, f.oform, static_cast<int>(c));
       break;
     }
     case 2: {
       short s;
       std::memcpy(&s, src, sizeof s);
-      std::fprintf(fp, f.oform, static_cast<int>(s));
+      AppendValue(out, f.oform, static_cast<int>(s));
       break;
     }
     case 3: {
       int i;
       std::memcpy(&i, src, sizeof i);
-      std::fprintf(fp, f.oform, i);
+      AppendValue(out, f.oform, i);
       break;
     }
     case 4: {
       float v;
       std::memcpy(&v, src, sizeof v);
       v = v * fact * f.fact;
-      std::fprintf(fp, f.oform, static_cast<double>(v));
+      AppendValue(out, f.oform, static_cast<double>(v));
       break;
     }
     default: {
       double d;
       std::memcpy(&d, src, sizeof d);
-      std::fprintf(fp, f.oform, d * fact * f.fact);
+      AppendValue(out, f.oform, d * fact * f.fact);
       break;
     }
   }
 }
 
-// Calls visit(element) for every element of the view, the last index
-// running fastest, and wrapped(d) whenever index d > 0 passes its upper
-// bound. Returns false when an element cannot be located.
-// Stops, returning false, when a signal is pending.
+// Elements of the view, or 0 when an index range is empty.
+long Elements(const AryDesc* view) {
+  long n = 1;
+  for (int d = 0; d < view->numdm; d++) {
+    const long extent = static_cast<long>(view->bound[d].upper) - view->bound[d].lower + 1;
+    if (extent < 1) return 0;
+    n *= extent;
+  }
+  return n;
+}
+
+// Calls visit(element) for count elements of the view from the element
+// number first on, in index order with the last index running fastest, and
+// wrapped(d) whenever index d > 0 passes its upper bound after one of them.
+// Returns false when an element cannot be located, or when a signal is
+// pending (looked at between blocks of elements).
 template <class Visit, class Wrap>
-bool VisitElements(AryDesc* view, Visit visit, Wrap wrapped) {
+bool VisitElements(AryDesc* view, long first, long count, Visit visit, Wrap wrapped) {
   int idx[AryMaxDim] = {};
-  for (int d = 0; d < view->numdm; d++) idx[d] = view->bound[d].lower;
-  for (long count = 1;; count++) {
-    if (count % kBlockElements == 0 && MsgSignal) return false;
+  for (int d = view->numdm - 1; d >= 0; d--) {
+    const AryBound& b = view->bound[d];
+    const long extent = static_cast<long>(b.upper) - b.lower + 1;
+    idx[d] = b.lower + static_cast<int>(extent > 0 ? first % extent : 0);
+    if (extent > 0) first /= extent;
+  }
+  for (long n = 1; n <= count; n++) {
+    if (n % kBlockElements == 0 && MsgSignal) return false;
     void* p = AryPtr(view, idx[0], idx[1], idx[2], idx[3], idx[4]);
     if (!p) return false;
     if (!visit(static_cast<const char*>(p))) return false;
-    int d = view->numdm - 1;
-    for (; d >= 0; d--) {
+    for (int d = view->numdm - 1; d >= 0; d--) {
       if (++idx[d] <= view->bound[d].upper) break;
       idx[d] = view->bound[d].lower;
       if (d > 0) wrapped(d);
     }
-    if (d < 0) return true;
   }
+  return true;
 }
+
+// Elements a thread formats at a time: enough to share the work, few
+// enough to keep the text in memory small (some 14 bytes each).
+constexpr long kShare = long{1} << 15;
 
 // Text data block: per element the printed fields, LF after an element of
 // more than one field, LF whenever an index other than the first wraps.
-bool WriteTextBlock(std::FILE* fp, AryDesc* view, const std::vector<Field>& fields, float fact) {
-  return VisitElements(
-      view,
-      [&](const char* p) {
-        for (const Field& f : fields) PrintField(fp, p, f, fact);
-        if (fields.size() > 1) std::fputc('\n', fp);
-        return true;
-      },
-      [&](int) { std::fputc('\n', fp); });
+// Up to threads threads format consecutive runs of elements side by side;
+// the runs are written in element order, so the bytes are the same for
+// every number of threads.
+bool WriteTextBlock(std::FILE* fp, AryDesc* view, const std::vector<Field>& fields, float fact,
+                    int threads) {
+  long total = Elements(view);
+  // An empty index range fails on its first element, with the message.
+  if (total < 1) total = 1, threads = 1;
+  threads = static_cast<int>(std::clamp<long>(threads, 1, (total + kShare - 1) / kShare));
+  std::vector<std::string> text(threads);
+  std::vector<char> done(threads);
+  for (long first = 0; first < total;) {
+    const long n = std::min(total - first, threads * kShare);
+    auto format = [&](int t) {
+      const long from = first + n * t / threads, to = first + n * (t + 1) / threads;
+      std::string& out = text[t];
+      out.clear();
+      try {
+        done[t] = VisitElements(
+            view, from, to - from,
+            [&](const char* p) {
+              for (const Field& f : fields) AppendField(out, p, f, fact);
+              if (fields.size() > 1) out += '\n';
+              return true;
+            },
+            [&](int) { out += '\n'; });
+      } catch (const std::bad_alloc&) {
+        done[t] = false;
+      }
+    };
+    std::vector<std::thread> pool;
+    int t = 1;
+    try {
+      for (; t < threads; t++) pool.emplace_back(format, t);
+    } catch (const std::system_error&) {
+      // fewer threads: this one formats the rest
+    }
+    format(0);
+    for (std::thread& worker : pool) worker.join();
+    for (; t < threads; t++) format(t);
+    for (int k = 0; k < threads; k++) {
+      if (!done[k]) return false;
+      std::fwrite(text[k].data(), 1, text[k].size(), fp);
+    }
+    first += n;
+  }
+  return true;
 }
 
 }  // namespace
 
-int DmnWrite(const char* name, const char* header, AryDesc* pa) {
+int DmnWrite(const char* name, const char* header, AryDesc* pa, int threads) {
   if (!pa || !pa->data) return 0;
   if (!name) name = "";
   TxtStr hdr;
@@ -278,10 +354,17 @@ int DmnWrite(const char* name, const char* header, AryDesc* pa) {
   bool binary = mode.empty() || mode == "binary";
 
   if (hdr.l > 0 && hdr.s[hdr.l - 1] != '\n') TxtCat(&hdr, "\n");
-  std::string shape = "dims\t" + std::to_string(range.numdm) + "\nsize\t" + std::to_string(size) + "\nlowb";
-  for (int d = 0; d < range.numdm; d++) shape += "\t" + std::to_string(range.bound[d].lower);
-  shape += "\nhghb";
-  for (int d = 0; d < range.numdm; d++) shape += "\t" + std::to_string(range.bound[d].upper);
+  std::string shape = "dims\t";
+  shape += std::to_string(range.numdm);
+  shape += "\nsize\t";
+  shape += std::to_string(size);
+  for (int upper = 0; upper < 2; upper++) {
+    shape += upper ? "\nhghb" : "\nlowb";
+    for (int d = 0; d < range.numdm; d++) {
+      shape += '\t';
+      shape += std::to_string(upper ? range.bound[d].upper : range.bound[d].lower);
+    }
+  }
   shape += "\n";
   TxtCat(&hdr, shape.c_str());
 
@@ -299,7 +382,7 @@ int DmnWrite(const char* name, const char* header, AryDesc* pa) {
         return Fail("3", "can't write header to file %s! (%s)\n", "stdout");
       std::fputs("*\n", fp);
     }
-    if (!WriteTextBlock(fp, &view, printed, fact))
+    if (!WriteTextBlock(fp, &view, printed, fact, threads))
       return MsgSignal ? -1 : Fail("8", "index error writing to file %s! (%s)\n", name);
     std::fputc('\n', fp);
     return 1;
@@ -328,7 +411,7 @@ int DmnWrite(const char* name, const char* header, AryDesc* pa) {
 
   // An interrupted write returns without a message; the temporary files go.
   if (!binary) {
-    if (!WriteTextBlock(fp, &view, printed, fact))
+    if (!WriteTextBlock(fp, &view, printed, fact, threads))
       return MsgSignal ? -1 : Fail("8", "index error writing to file %s! (%s)\n", outName);
     std::fputs("\n***\n", fp);
     if (std::ferror(fp)) return Fail("6", "can't write data to file %s! (%s)\n", outName);
@@ -345,7 +428,7 @@ int DmnWrite(const char* name, const char* header, AryDesc* pa) {
     // that "size" in the header describes every element of the file.
     bool written = true;
     bool located = VisitElements(
-        &view,
+        &view, 0, std::max(Elements(&view), 1L),
         [&](const char* p) {
           if (allPrinted) {
             written = std::fwrite(p, 1, static_cast<size_t>(view.elmsz), fp) == static_cast<size_t>(view.elmsz);

@@ -89,7 +89,9 @@ int CheckPoints() {
     return 10;
   }
   for (int n = 0; n < prm::np; n++) {
-    const std::string i = "[" + std::to_string(n) + "]";
+    std::string i = "[";
+    i += std::to_string(n);
+    i += ']';
     if (WarnLargeCoordinates("22", {{"xp" + i, prm::xp[n]}, {"yp" + i, prm::yp[n]}})) break;
   }
   return 0;

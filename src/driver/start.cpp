@@ -174,6 +174,10 @@ int Main(int argc, char* argv[]) {
         return MSG_FAIL(MsgTag(ModName, "Main", "27"), "*** can't write into log-file %s! (%s)\n", fn);
     }
   }
+  // The kernel of the odor core: the best the processor has, unless the
+  // environment names one (to compare them; the results are the same).
+  const char* isa = std::getenv("ZIR_ISA");
+  const int isaChoice = CoreIsaSelect(isa);
   // The progress line only on a terminal that does not also show the log.
   MsgProgressOn = MsgQuiet <= 0 && MsgLog != stderr && MsgStderrIsTerminal();
   int verbose = MsgVerbose;
@@ -191,12 +195,24 @@ int Main(int argc, char* argv[]) {
     MsgOut("MTH %s\n", "1.0.a");
     MsgOut("PRM %s\n", "1.1.b");
     MsgOut("TXT %s\n", "1.0.a");
+    if (isaChoice == 0) MsgOut("ISA %s%s\n", CoreIsaName(), (isa && *isa) ? " (ZIR_ISA)" : "");
   }
   MsgOut("STARTING at %s", Now());
   MsgQuiet++;
   if (MsgLog)
     for (int i = 0; i < argc; i++) std::fprintf(MsgLog, ">%s\n", argv[i]);
   MsgVerbose = verbose;
+  if (isaChoice == 1) {
+    MSG_FAIL(MsgTag(ModName, "Main", "30"),
+             "*** unknown instruction set ZIR_ISA=%s, this program has %s! (%s)\n", isa,
+             CoreIsaNames());
+    return FinishRun(18);
+  }
+  if (isaChoice == 2) {
+    MSG_FAIL(MsgTag(ModName, "Main", "31"),
+             "*** this processor lacks the instruction set ZIR_ISA=%s! (%s)\n", isa);
+    return FinishRun(18);
+  }
   // "CON" names the standard input; it must reach the reader unchanged, not
   // as a file CON.txt in the working directory.
   const char* cmd = (CmdName == "CON") ? "CON" : MakeFileName(CmdName.c_str(), ".txt");

@@ -51,7 +51,10 @@ void MsgProgressPercent(int percent) {
 
 void MsgProgressEnd() {
   if (!Shown) return;
-  std::fputs(("\r" + std::string(Shown, ' ') + "\r").c_str(), stderr);
+  std::string blank = "\r";
+  blank.append(Shown, ' ');
+  blank += '\r';
+  std::fputs(blank.c_str(), stderr);
   std::fflush(stderr);
   Shown = 0;
 }

@@ -22,9 +22,7 @@
 // several threads at once, each with its own CoreWork.
 #pragma once
 
-#include <algorithm>
 #include <cfloat>
-#include <cmath>
 #include <vector>
 
 #include "odor/sources.h"
@@ -59,51 +57,71 @@ void SourceFrame(const Source& q, float d, float s, float co, SourceCells* c);
 // for the source at (xq, yq) of extent aq, bq (m): a receptor on a cell
 // centre comes out a fraction of a millimetre downwind of it, where the
 // interpolated width is (almost) 0 and the plume formula would give 0/0 or
-// a spike of any size.
-inline float NearSourceLimit(float x, float y, float xq, float yq, float aq, float bq) {
+// a spike of any size. Built-ins only and always inlined: the kernels for
+// other instruction sets use it too (see CoreConst).
+[[gnu::always_inline]] inline float NearSourceLimit(float x, float y, float xq, float yq, float aq,
+                                                    float bq) {
   return 4 * FLT_EPSILON *
-         (std::fabs(x) + std::fabs(y) + std::fabs(xq) + std::fabs(yq) + std::max(aq, 0.0f) +
-          std::max(bq, 0.0f));
+         (__builtin_fabsf(x) + __builtin_fabsf(y) + __builtin_fabsf(xq) + __builtin_fabsf(yq) +
+          (aq < 0 ? 0.0f : aq) + (bq < 0 ? 0.0f : bq));
 }
 
-// One source as the core sees it: its cells and its plume table.
+// Vectors of the core are padded to whole blocks of this many floats, the
+// widest vector of any kernel, so that one layout serves them all.
+constexpr int kCoreBlock = 16;
+
+// One source as the kernels see it: its cells and its plume table.
 struct CoreSource {
-  const Source* source = nullptr;
-  int cells = 0;             // na nb
-  int first = 0;             // its first cell in the cell arrays of CoreWork
-  int ni = 0;                // entries 0..ni of the table
-  float li = 0, range = 0;   // interval and reach ni li of the table (m)
+  int cells = 0;            // na nb
+  int first = 0;            // its first cell in the cell arrays of CoreWork
+  int ni = 0;               // entries 0..ni of the table
+  float li = 0, range = 0;  // interval and reach ni li of the table (m)
   float xq = 0, yq = 0, aq = 0, bq = 0;
-  bool skips = false;        // receptors and cells may be skipped (finite table)
-  std::vector<float> wmax;   // wmax[n]: largest |sy|, |sd| of entries 0..n (m)
+  bool skips = false;           // receptors and cells may be skipped (finite table)
+  const float* wmax = nullptr;  // wmax[n]: largest |sy|, |sd| of entries 0..n (m)
   const float* sy = nullptr;
   const float* sd = nullptr;
   const float* cp = nullptr;
 };
 
-// Constants of one dispersion situation, built once before the loops from
-// the parameters, the sources with their plume tables, the meander table
-// and the concentration scale. Vectors are padded to whole vector blocks.
-struct OdorCore {
-  int nm = 0;                // core plumes for half of the plume (< 0: none)
-  int lanes = 0;             // 2 nm + 1, padded
-  int nl = 0;                // classes 0..nl of the concentration scale
-  int classes = 0;           // nl + 1, padded
-  int cells = 0;             // cells of all sources
-  int slots = 0;             // cells of all sources, each source padded to whole blocks
-  std::vector<float> eta;    // per lane (m = lane - nm): signed meander position em
-  std::vector<float> wm;     // per lane: weight of the core plume
-  std::vector<float> logcl;  // ln cl[k]; +inf in the padding
-  std::vector<float> od;     // perception density
-  bool shortcuts = false;    // the class loop may stop early (ln cl rising, pd > 0)
-  bool inRange = false;      // no exponent needs clamping (shortcuts, am <= 87)
-  float G = 0;               // Gamma(1 + 1/pd)
-  float lam = 0;             // ln am
-  float faint = 0;           // below this conc no class is exceeded (me/m3)
+// Constants of one dispersion situation as the kernels read them: plain
+// values and pointers into the storage of OdorCore. A kernel compiled for
+// another instruction set calls no inline function of the library (a
+// member of std::vector, std::max): the linker keeps one copy of such a
+// function for every caller, and if it took the AVX copy, code meant for
+// any processor would run AVX instructions.
+struct CoreConst {
+  int nm = 0;  // core plumes for half of the plume (< 0: none)
+  int nl = 0;  // classes 0..nl of the concentration scale
+  int sources = 0;
+  const float* eta = nullptr;    // per lane (m = lane - nm): signed meander position em
+  const float* wm = nullptr;     // per lane: weight of the core plume (0 in the padding)
+  const float* logcl = nullptr;  // ln cl[k]; +inf in the padding
+  const float* od = nullptr;     // perception density
+  const CoreSource* source = nullptr;
+  bool shortcuts = false;  // the class loop may stop early (ln cl rising, pd > 0)
+  bool inRange = false;    // no exponent needs clamping (shortcuts, am <= 87)
+  float G = 0;             // Gamma(1 + 1/pd)
+  float lam = 0;           // ln am
+  float faint = 0;         // below this conc no class is exceeded (me/m3)
   float pd = 0, am = 0;
   float emax = 0;    // largest |em|
   float rootam = 0;  // sqrt(2 am): reach of a core plume in core widths
+};
+
+// Constants of one dispersion situation, built once before the loops from
+// the parameters, the sources with their plume tables, the meander table
+// and the concentration scale. Vectors are padded to whole blocks.
+struct OdorCore {
+  CoreConst k;
+  int lanes = 0;    // 2 nm + 1, padded
+  int classes = 0;  // nl + 1, padded
+  int cells = 0;    // cells of all sources
+  int slots = 0;    // cells of all sources, each source padded to whole blocks
+  std::vector<float> eta, wm, logcl, od;
+  std::vector<std::vector<float>> wmax;  // per source
   std::vector<CoreSource> sources;
+  std::vector<const Source*> list;  // the source of each
 };
 
 // One source in the frame of the current direction: its cells and the
@@ -113,16 +131,26 @@ struct CoreFrame {
   float minOu = 0, minOv = 0, maxOv = 0, maxAbsOv = 0;
 };
 
+// Work storage of one thread as the kernels see it.
+struct CoreScratch {
+  float s = 0, co = 0;                // sine and cosine of the current direction
+  const CoreFrame* frames = nullptr;  // per source
+  const float* ou = nullptr;          // cell centres of the current direction,
+  const float* ov = nullptr;          // source by source (m)
+  float* cdv = nullptr;               // per reaching cell: crosswind distance (m),
+  float* csm = nullptr;               // meander amplitude (m),
+  float* cden = nullptr;              // -2 sc^2 (m2)
+  float* cf = nullptr;                // and factor
+  float* conc = nullptr;              // per lane: concentration of the core plume
+  float* hl = nullptr;                // exceedance distribution, classes 0..nl
+  int failed = 0;  // the source whose table the last failing CoreOdor found too short
+};
+
 // Work storage of one thread, on cache lines of its own.
 struct alignas(64) CoreWork {
-  float s = 0, co = 0;             // sine and cosine of the current direction
-  std::vector<CoreFrame> frames;   // per source
-  std::vector<float> ou, ov;       // cell centres of the current direction, source by source (m)
-  std::vector<float> cdv, csm, cden, cf;  // per reaching cell: crosswind distance (m),
-                                          // meander amplitude (m), -2 sc^2 (m2), factor
-  std::vector<float> conc;                // per lane: concentration of the core plume
-  std::vector<float> hl;                  // exceedance distribution, classes 0..nl
-  int failed = 0;  // the source whose table the last failing CoreOdor found too short
+  CoreScratch k;
+  std::vector<CoreFrame> frames;
+  std::vector<float> ou, ov, cdv, csm, cden, cf, conc, hl;
 };
 
 // Builds the constants from the parameters (od as CalcValues computed it)
@@ -143,6 +171,7 @@ void CoreDirection(const OdorCore& core, float d, CoreWork* work);
 // concentrations of all cells of all sources are added per core plume
 // before the fluctuations are applied: odor frequency is not additive over
 // sources. Returns 0, or -1 when a cell lies beyond the plume table of its
-// source (outputs not written, hl zero, work->failed the source).
+// source (outputs not written, hl zero, work->k.failed the source). Runs
+// the kernel chosen by CoreIsaSelect (odor.h).
 int CoreOdor(const OdorCore& core, CoreWork* work, float x, float y, float* cm, float* c90,
              float* p);

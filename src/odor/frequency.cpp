@@ -176,7 +176,7 @@ void Work(Shared& sh, CoreWork& work, Failure& fail) {
         float cm, c90, p;
         if (CoreOdor(core, &work, x[i], y[i], &cm, &c90, &p) < 0) {
           alive[i] = false;
-          if (r0 + i < fail.receptor) fail = {r0 + i, j, work.failed};
+          if (r0 + i < fail.receptor) fail = {r0 + i, j, work.k.failed};
           int known = sh.failed.load();
           while (r0 + i < known && !sh.failed.compare_exchange_weak(known, r0 + i)) {
           }
@@ -229,6 +229,11 @@ void Accumulators(int r, int nodes, float* a[4]) {
 
 }  // namespace
 
+int CalcThreadCount() {
+  if (CalcThreads > 0) return CalcThreads;
+  return static_cast<int>(std::max(std::thread::hardware_concurrency(), 1u));
+}
+
 float Percentile90(const float* hl) {
   const int nl = prm::nl;
   const float L = std::log(10.0f) / prm::nc;
@@ -254,7 +259,7 @@ int CalcOdor(float x, float y, float d, float* cm, float* c90, float* p) {
   CoreDirection(core, d, &work);
   float vcm, vc90, vp;
   if (CoreOdor(core, &work, x, y, &vcm, &vc90, &vp) < 0) {
-    FailRange(work.failed, static_cast<int>(list->size()));
+    FailRange(work.k.failed, static_cast<int>(list->size()));
     return FailOdor();
   }
   std::copy(work.hl.begin(), work.hl.begin() + (prm::nl + 1), hl);
@@ -322,9 +327,7 @@ int CalcValues() {
     sums.resize(4 * static_cast<size_t>(receptors));
     lastHl.assign(core.classes, 0.0f);
     const long long chunks = (receptors + kChunk - 1) / kChunk;
-    const unsigned hardware = std::thread::hardware_concurrency();
-    const long long wanted = (CalcThreads > 0) ? CalcThreads : std::max(hardware, 1u);
-    const int threads = static_cast<int>(std::min(wanted, chunks));
+    const int threads = static_cast<int>(std::min<long long>(CalcThreadCount(), chunks));
     works.resize(threads);
     fails.resize(threads);
     for (CoreWork& w : works)

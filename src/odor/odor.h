@@ -23,9 +23,32 @@ constexpr double MaxPlumeReach = 100000;
 // first step of the table, where plumes are narrower than its widths.
 constexpr double MaxAccumulated = 1e30;
 
-// Number of threads that share the receptors in CalcValues; 0 or less: as
-// many as the machine has hardware threads. The results do not depend on it.
+// The computing kernel of the odor values at a receptor is compiled for
+// each instruction set this build has (the x86-64 baseline, AVX2 and
+// AVX-512 in a portable x86-64 build; otherwise one, for the build's own
+// flags). The kernels do the same operations in the same order, so their
+// results are the same bits. The best one the processor has runs unless
+// CoreIsaSelect names another.
+
+// Chooses the kernel named name, or the best one the processor has when
+// name is null or empty. Returns 0; 1 when this build has no kernel of that
+// name, 2 when the processor lacks its instruction set (the choice stays).
+// Not while CalcValues runs.
+int CoreIsaSelect(const char* name);
+
+// Name of the kernel in use ("baseline", "avx2" or "avx512").
+const char* CoreIsaName();
+
+// Names of the kernels of this build, separated by ", ".
+const char* CoreIsaNames();
+
+// Number of threads that share the receptors in CalcValues and the
+// formatting of the result files; 0 or less: as many as the machine has
+// hardware threads. The results do not depend on it.
 extern int CalcThreads;
+
+// The number of threads CalcThreads asks for, at least 1.
+int CalcThreadCount();
 
 // Concentration at the receptor (x, y) (m) for the wind direction d (degrees
 // counter-clockwise from east, the direction into which the wind blows) and

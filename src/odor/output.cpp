@@ -203,7 +203,9 @@ int WriteResult(char* names) {
 
     // An empty name means MakeFileName has failed and reported why; the
     // writer would otherwise create a file named by the extension alone.
-    const int written = fileName.empty() ? -1 : DmnWrite(fileName.c_str(), header.c_str(), &w.desc);
+    const int written =
+        fileName.empty() ? -1
+                         : DmnWrite(fileName.c_str(), header.c_str(), &w.desc, CalcThreadCount());
     if (written < 0 && MsgSignal) return -1;  // stopped by a signal, not failed
     if (fileName.empty() || MsgErr < 0)
       return MSG_FAIL(MsgTag(kModule, "WriteResult", "1"), "*** can't write array %s! (%s)\n",

@@ -1,9 +1,14 @@
 // Plume tables: CalcPlume fills the table of every source with the plume
-// solver, PrintPlume lists them into the log.
+// solver, the tables of several sources side by side, PrintPlume lists them
+// into the log.
 #include "odor/plume.h"
 
 #include <algorithm>
+#include <atomic>
+#include <new>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "dff/dff.h"
@@ -19,30 +24,46 @@ void Heading(std::FILE* f, int s, int count) {
   if (count > 1) std::fprintf(f, "\nQuelle %d\n", s + 1);
 }
 
-// Fills the table of source q, number s (from 0) of count. Returns 0, or -1
-// after an error message.
-int CalcTable(Source& q, int s, int count) {
-  auto tag = [](const char* site) { return MsgTag("ZIRidev", "CalcPlume", site); };
-  const std::string of = SrcText(count, " of source %d", s + 1);
-  // The table and the concentration at a receptor divide by li.
-  if (!(q.li > 0))
-    return MSG_FAIL(tag("2"), "*** invalid interval length li (%g)%s! (%s)\n", q.li, of.c_str());
-  const int ni = q.ni;
+// Lays out the downwind grid of the table of source q. Returns 0, or the
+// site of the message that says why the table cannot be made (li or ni
+// invalid, a reach beyond MaxPlumeReach).
+int LayOut(Source& q) {
+  if (!(q.li > 0)) return 2;
   // The parameter vectors receive the table of the last source.
   const int count7 = std::min({prm::cx.count, prm::cg.count, prm::cp.count, prm::ca.count,
                                prm::sy.count, prm::sd.count, prm::ci.count});
-  if (ni < 0 || ni >= count7 || ni >= static_cast<int>(q.cx.size()))
-    return MSG_FAIL(tag("3"), "*** invalid number of intervals (ni=%d)%s! (%s)\n", ni, of.c_str());
-  if (static_cast<double>(ni) * q.li > MaxPlumeReach)
-    return MSG_FAIL(
-        tag("4"),
-        "*** plume table%s of ni=%d intervals of li=%g m reaches %g m, at most %g m! (%s)\n",
-        of.c_str(), ni, q.li, static_cast<double>(ni) * q.li, MaxPlumeReach);
-  for (int n = 0; n <= ni; n++) q.cx[n] = n * q.li;
+  if (q.ni < 0 || q.ni >= count7 || q.ni >= static_cast<int>(q.cx.size())) return 3;
+  if (static_cast<double>(q.ni) * q.li > MaxPlumeReach) return 4;
+  for (int n = 0; n <= q.ni; n++) q.cx[n] = n * q.li;
+  return 0;
+}
+
+// Fills the table of source q, number s (from 0) of count, unless made says
+// that DffPlumeQuiet has made it. Returns 0, or -1 after an error message.
+int CalcTable(Source& q, int s, int count, bool made) {
+  auto tag = [](const char* site) { return MsgTag("ZIRidev", "CalcPlume", site); };
+  const std::string of = SrcText(count, " of source %d", s + 1);
+  const int ni = q.ni;
+  switch (LayOut(q)) {
+    case 2:  // the table and the concentration at a receptor divide by li
+      return MSG_FAIL(tag("2"), "*** invalid interval length li (%g)%s! (%s)\n", q.li, of.c_str());
+    case 3:
+      return MSG_FAIL(tag("3"), "*** invalid number of intervals (ni=%d)%s! (%s)\n", ni,
+                      of.c_str());
+    case 4:
+      return MSG_FAIL(
+          tag("4"),
+          "*** plume table%s of ni=%d intervals of li=%g m reaches %g m, at most %g m! (%s)\n",
+          of.c_str(), ni, q.li, static_cast<double>(ni) * q.li, MaxPlumeReach);
+  }
   // The solver's concentration listing, when asked for, is one per source.
   if (MsgLog && prm::mx >= 1 && prm::mx <= ni) Heading(MsgLog, s, count);
-  int rc = DffPlume(q.cx.data(), q.cg.data(), q.cp.data(), q.ca.data(), q.sy.data(), q.sd.data(),
-                    q.ci.data(), q.hq, q.cq, ni);
+  int rc = 0;
+  if (made)
+    DffKeepDeposition();
+  else
+    rc = DffPlume(q.cx.data(), q.cg.data(), q.cp.data(), q.ca.data(), q.sy.data(), q.sd.data(),
+                  q.ci.data(), q.hq, q.cq, ni);
   if (rc < 0 || MsgErr < 0) return MSG_FAIL(tag("1"), "*** plume functions%s! (%s)\n", of.c_str());
   // The flux at the source is the part of the emission inside the vertical
   // grid: a source reaching below the ground or above the top of the grid
@@ -53,6 +74,37 @@ int CalcTable(Source& q, int s, int count) {
                     "(flux %.4g)! (%s)\n",
                     SrcText(count, " %d", s + 1).c_str(), q.hq, q.cq, prm::zk[prm::nz], q.ci[0]);
   return 0;
+}
+
+// The tables of several sources side by side, each thread taking the next
+// source: made[s] tells whether the table of source s was made without a
+// word. A table that would need a message (and every table when a listing
+// is asked for) is left to CalcTable, which makes it in the order of the
+// sources, so that the log reads as when one thread made them all.
+void MakeTables(std::vector<Source>& list, std::vector<char>& made) {
+  const int count = static_cast<int>(list.size());
+  made.assign(count, 0);
+  const int threads = std::min(CalcThreadCount(), count);
+  if (threads < 2) return;
+  for (const Source& q : list)
+    if (MsgLog && prm::mx >= 1 && prm::mx <= q.ni) return;
+  std::atomic<int> next{0};
+  auto work = [&] {
+    for (int s; (s = next.fetch_add(1)) < count;) {
+      Source& q = list[s];
+      if (LayOut(q) == 0)
+        made[s] = DffPlumeQuiet(q.cx.data(), q.cg.data(), q.cp.data(), q.ca.data(), q.sy.data(),
+                                q.sd.data(), q.ci.data(), q.hq, q.cq, q.ni) == 0;
+    }
+  };
+  std::vector<std::thread> pool;
+  try {
+    for (int t = 1; t < threads; t++) pool.emplace_back(work);
+  } catch (const std::system_error&) {
+    // fewer threads take the same sources
+  }
+  work();
+  for (std::thread& t : pool) t.join();
 }
 
 // Lists the table of source q into f.
@@ -79,8 +131,14 @@ int CalcPlume() {
   std::vector<Source>* list = Sources();
   if (!list) return -1;
   const int count = static_cast<int>(list->size());
+  std::vector<char> made;
+  try {
+    MakeTables(*list, made);
+  } catch (const std::bad_alloc&) {
+    made.assign(count, 0);  // CalcTable makes them
+  }
   for (int s = 0; s < count; s++)
-    if (CalcTable((*list)[s], s, count) < 0) return -1;
+    if (CalcTable((*list)[s], s, count, made[s]) < 0) return -1;
   // The parameter vectors hold the table of the last source, whose
   // parameters stand in the section *q.
   const Source& q = list->back();

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -147,6 +148,29 @@ TEST_F(DmnWriteTest, ThreeDimensionsSeparateBlocksByEmptyLines) {
   Write("t", "mode text\nform %2d\n");
   std::string text = zt::ReadFile(dir_ / "t.dmna");
   EXPECT_NE(text.find("*\n\t 0\t 1\n\t 2\t 3\n\n\t 4\t 5\n\t 6\t 7\n\n\n***\n"), std::string::npos) << text;
+}
+
+TEST_F(DmnWriteTest, TextIsTheSameBytesForAnyNumberOfThreads) {
+  // Elements of two fields (a line end after each) in a sequence, enough
+  // of them for several threads in several rounds, cut inside lines.
+  ASSERT_EQ(AryCreate(&a_, 8, 2, 0, 256, -150, 150), 0);
+  for (int i = 0; i <= 256; i++)
+    for (int j = -150; j <= 150; j++) {
+      char* p = static_cast<char*>(AryPtr(&a_, i, j));
+      const int n = i * 1000 + j;
+      const float x = 0.001f * static_cast<float>(n);
+      std::memcpy(p, &n, 4);
+      std::memcpy(p + 4, &x, 4);
+    }
+  const char* header = "mode\ttext\nform\tn%7dx%10.3f\nsequ\tj-,i+\n";
+  ASSERT_EQ(DmnWrite((dir_ / "one").c_str(), header, &a_, 1), 1);
+  const std::string one = zt::ReadFile(dir_ / "one.dmna");
+  // A line per element, one per row of the sequence, 8 header lines, "\n***\n".
+  EXPECT_EQ(std::count(one.begin(), one.end(), '\n'), 257 * 301 + 301 + 8 + 2);
+  for (int threads : {2, 3, 7}) {
+    ASSERT_EQ(DmnWrite((dir_ / "many").c_str(), header, &a_, threads), 1);
+    EXPECT_TRUE(zt::ReadFile(dir_ / "many.dmna") == one) << threads;
+  }
 }
 
 TEST_F(DmnWriteTest, DefaultFormatAndOneDimension) {

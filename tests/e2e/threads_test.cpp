@@ -1,12 +1,16 @@
-// The number of threads (-t) changes nothing the program writes: the same
-// result files byte for byte, the same log apart from the echoed command
-// line, the same messages and exit code after a failure; with one source
-// and with five.
+// The number of threads (-t) and the kernel (ZIR_ISA) change nothing the
+// program writes: the same result files byte for byte, the same log apart
+// from the echoed command line, the same messages and exit code after a
+// failure; with one source and with several, whose plume tables threads
+// make side by side.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "odor/odor.h"
 #include "support.h"
 
 namespace {
@@ -67,11 +71,12 @@ struct Outcome {
   std::string log;                 // without the echoed arguments
 };
 
-Outcome RunWith(const std::string& commands, const std::string& threads) {
+Outcome RunWith(const std::string& commands, const std::string& threads,
+                const std::string& verbose = "-v0") {
   zt::TempDir dir;
   zt::WriteFile(dir / "odrcmd.txt", commands);
   Outcome run;
-  run.result = zt::RunProgram({".", threads}, dir.path());
+  run.result = zt::RunProgram({".", threads, verbose}, dir.path());
   for (const char* name : {"cnc", "fro", "frh", "r90"})
     run.files.push_back(zt::ReadFile(dir / (std::string(name) + ".dmna")));
   std::string log = zt::MaskTimes(zt::ReadFile(dir / "odrlog.txt"));
@@ -119,6 +124,58 @@ TEST(Threads, FailureIsReportedOnceWhateverTheThreadCount) {
     EXPECT_EQ(zt::MaskTimes(other.result.out), zt::MaskTimes(one.result.out)) << threads;
     for (const std::string& f : other.files) EXPECT_EQ(f, "") << threads;
   }
+}
+
+TEST(Threads, PlumeTablesOfSeveralSourcesSayWhatOneThreadSays) {
+  // The table of source 2 has no step (the solver warns that it changes to
+  // fully implicit), source 3 lies above the vertical grid: the messages
+  // come in the order of the sources, whoever made the tables.
+  std::string commands(kCase);
+  commands.replace(commands.find("*PARAMETER run\n"), 0,
+                   "*QUELLE add\nxq 40\nni 0\n*QUELLE add\nxq -60\nni 120\nhq 5000\n");
+  const Outcome one = RunWith(commands, "-t1", "-v");
+  EXPECT_EQ(one.result.exitCode, 6);
+  ASSERT_NE(one.log.find("--- changed to fully implicit!\n*** source 3 at hq=5000 m (cq=5 m) not "
+                         "within the vertical grid from 0 to 1000 m (flux 0)! (ZIRidev.CalcPlume.5)"),
+            std::string::npos)
+      << one.log;
+  for (const char* threads : {"-t2", "-t3"}) {
+    const Outcome other = RunWith(commands, threads, "-v");
+    EXPECT_EQ(other.result.exitCode, 6) << threads;
+    EXPECT_EQ(other.log, one.log) << threads;
+    EXPECT_EQ(zt::MaskTimes(other.result.out), zt::MaskTimes(one.result.out)) << threads;
+  }
+}
+
+TEST(Threads, EveryKernelTheProcessorRunsWritesTheSameBytes) {
+  const std::string commands = FiveSources();
+  const Outcome best = RunWith(commands, "-t2");
+  ASSERT_EQ(best.result.exitCode, 0) << best.result.out;
+  std::istringstream names(CoreIsaNames());
+  for (std::string isa; std::getline(names >> std::ws, isa, ',');) {
+    setenv("ZIR_ISA", isa.c_str(), 1);
+    const Outcome run = RunWith(commands, "-t2");
+    unsetenv("ZIR_ISA");
+    if (run.result.exitCode == 18 &&
+        run.result.out.find("*** this processor lacks the instruction set ZIR_ISA=" + isa + "!") !=
+            std::string::npos) {
+      std::printf("kernel %s skipped: this processor lacks its instruction set\n", isa.c_str());
+      continue;
+    }
+    EXPECT_EQ(run.result.exitCode, 0) << isa << run.result.out;
+    for (size_t i = 0; i < best.files.size(); i++)
+      EXPECT_TRUE(run.files[i] == best.files[i]) << isa << " file " << i;
+    EXPECT_EQ(run.log, best.log) << isa;
+  }
+  setenv("ZIR_ISA", "sse9", 1);
+  const Outcome unknown = RunWith(commands, "-t2");
+  unsetenv("ZIR_ISA");
+  EXPECT_EQ(unknown.result.exitCode, 18);
+  EXPECT_NE(unknown.log.find("*** unknown instruction set ZIR_ISA=sse9, this program has " +
+                             std::string(CoreIsaNames()) + "! (ZIRidev.Main.30)\n"),
+            std::string::npos)
+      << unknown.log;
+  for (const std::string& f : unknown.files) EXPECT_EQ(f, "");
 }
 
 }  // namespace
