@@ -58,7 +58,7 @@ measure() {  # command file, "receptors cells situations"
       peak=$(awk -v p="$peak" '{ print ($1 > p ? $1 : p) }' "$work/rss")
     done
     echo "$2 $t $best $peak $units" | awk '{ printf "%9d %6d %4d %2d %9.3f %8.1f %14.0f %7.3f\n",
-      $1, $3, $4, $5, $6, $7 / 1024, $8, 1e9 * $6 / $8 }'
+      $1, $2, $3, $4, $5, $6 / 1024, $7, 1e9 * $5 / $7 }'
   done
 }
 
