@@ -12,17 +12,19 @@
 # one line per case: receptors, cells, situations, threads, wall time (s),
 # peak resident set (MB), the units of work (receptor x sub-sector x core
 # plume x source cell) and the time per unit (ns).
-# Usage: bench/cost.sh [-r runs] [-x program] (runs per case, default 2;
+# Usage: bench/cost.sh [-h] [-r runs] [-x program] (runs per case, default 2;
 # the program, default the one bench/run.sh builds)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 runs=2 exe=""
-while getopts "r:x:" opt; do
+usage() { awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; }
+while getopts "hr:x:" opt; do
   case $opt in
+    h) usage; exit 0 ;;
     r) runs=$OPTARG ;;
     x) exe=$OPTARG ;;
-    *) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0" >&2; exit 2 ;;
+    *) usage >&2; exit 2 ;;
   esac
 done
 exe=${exe:-$root/build-bench/ZIRidev}
