@@ -9,4 +9,4 @@ add_test(NAME mpi_identity
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/mpi_identity.sh ${ZIR_MPIRUN}
                  $<TARGET_FILE:ZIRidev> ${ZIR_SERIAL_EXE} ${PROJECT_SOURCE_DIR}
                  ${PROJECT_BINARY_DIR}/mpi_identity)
-set_tests_properties(mpi_identity PROPERTIES RUN_SERIAL TRUE)
+set_tests_properties(mpi_identity PROPERTIES RUN_SERIAL TRUE TIMEOUT 1200)

@@ -25,11 +25,12 @@ mask() {
 }
 
 # run DIR PROGRAM... : runs the program on DIR/odrcmd.txt, keeping the
-# screen output in DIR.out and the exit code in DIR.exit.
+# screen output in DIR.out and the exit code in DIR.exit. A run that hangs
+# (processes waiting for one another) ends after two minutes, exit 124.
 run() {
   local dir=$1
   shift
-  "$@" "$dir" </dev/null >"$dir.out" 2>"$dir.err"
+  timeout -k 10 120 "$@" "$dir" </dev/null >"$dir.out" 2>"$dir.err"
   echo $? >"$dir.exit"
 }
 
