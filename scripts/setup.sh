@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, from the distribution's
-# packages, when it is missing.
+# packages, when it is missing; with --mpi also Open MPI, for the MPI build.
 set -euo pipefail
 
 need=()
@@ -11,6 +11,10 @@ command -v ninja >/dev/null || need+=(ninja-build)
 /usr/bin/python3 -c 'import numpy, matplotlib' 2>/dev/null || need+=(python3-numpy python3-matplotlib)
 # pyproj gives the coordinate systems of zirmap --crs.
 /usr/bin/python3 -c 'import pyproj' 2>/dev/null || need+=(python3-pyproj)
+if [ "${1:-}" = "--mpi" ]; then
+  command -v mpirun >/dev/null || need+=(openmpi-bin)
+  command -v mpicxx >/dev/null || need+=(libopenmpi-dev)
+fi
 
 if [ ${#need[@]} -gt 0 ]; then
   echo "setup: installing ${need[*]}"

@@ -1,13 +1,24 @@
 #!/usr/bin/env bash
 # Builds and runs every test, first plain, then with AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer. With --mpi also the MPI build, and its
+# comparison with the plain build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+mpi=""
+[ "${1:-}" = "--mpi" ] && mpi="--mpi"
+bash scripts/setup.sh $mpi
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure -j2
+
+if [ -n "$mpi" ]; then
+  # The program and its comparison alone: the other tests are the plain build's.
+  cmake -S . -B build-mpi -G Ninja -DCMAKE_BUILD_TYPE=Release -DZIR_MPI=ON -DZIR_TESTS=OFF \
+    -DZIR_SERIAL_EXE="$PWD/build/ZIRidev" >/dev/null
+  cmake --build build-mpi
+  ctest --test-dir build-mpi --output-on-failure
+fi
 
 cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZIR_SANITIZE=ON >/dev/null
 cmake --build build-san

@@ -6,6 +6,7 @@
 
 #include "driver/driver.h"
 #include "msg/msg.h"
+#include "par/par.h"
 #include "prm/prm.h"
 
 namespace {
@@ -143,5 +144,5 @@ void PrintHelp() {
     std::fclose(staged);
     MsgScreenPut(text.c_str(), stdout);
   }
-  std::exit(0);
+  ParExit(0);
 }

@@ -19,6 +19,7 @@
 #include "odor/plume.h"
 #include "odor/receptors.h"
 #include "odor/sources.h"
+#include "par/par.h"
 #include "prm/params.h"
 #include "prm/prm.h"
 
@@ -245,6 +246,9 @@ int Dispatch(const char* section, char* argument, bool& end) {
       WarnLargeCoordinates("23", {{"xq", prm::xq}, {"yq", prm::yq}});
       return 0;
     case 's':
+      // The result files are the first process's; the others have the same
+      // accumulators and nothing to write.
+      if (ParRank() > 0) return 0;
       if (WriteResult(argument) < 0 || MsgErr < 0)
         return FAIL("11", 11, "*** error in output of results! (%s)\n");
       return 0;

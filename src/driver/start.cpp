@@ -10,6 +10,7 @@
 #include "driver/driver.h"
 #include "msg/msg.h"
 #include "odor/odor.h"
+#include "par/par.h"
 
 const char ModName[] = "ZIRidev";
 const char ModVersion[] = "1.4.d";
@@ -134,7 +135,7 @@ int Main(int argc, char* argv[]) {
   if (argc < 2) {
     std::printf("%s Version %s (%s %s)\n", ModName, ModVersion, BuildDate, BuildTime);
     std::printf("Information zur Art des Aufrufes: %s -h\n", ModName);
-    std::exit(0);
+    ParExit(0);
   }
   std::atexit(HandleExit);
   CmdName = "odrcmd.txt";
@@ -157,12 +158,15 @@ int Main(int argc, char* argv[]) {
       default: std::printf("unknown option %s\n", a); break;
     }
   }
-  // Over-long names are kept whole here and rejected by MakeFileName.
+  // Over-long names are kept whole here and rejected by MakeFileName. Of
+  // the processes of a run only the first writes the log.
   if (!WorkDir.empty()) {
     for (char& c : WorkDir)
       if (c == '\\') c = '/';
     if (WorkDir.back() != ':' && WorkDir.back() != '/') WorkDir += '/';
-    if (LogName.empty()) {
+    if (ParRank() > 0) {
+      // no log
+    } else if (LogName.empty()) {
       MsgLog = stderr;
       LogPath = "stderr";
     } else if (LogName[0] != '-') {
@@ -218,6 +222,13 @@ int Main(int argc, char* argv[]) {
   const char* cmd = (CmdName == "CON") ? "CON" : MakeFileName(CmdName.c_str(), ".txt");
   if (!*cmd) {
     MSG_FAIL(MsgTag(ModName, "Main", "1"), "*** invalid file name for input! (%s)\n");
+    return FinishRun(1);
+  }
+  // The standard input reaches the first process alone.
+  if (std::strcmp(cmd, "CON") == 0 && ParSize() > 1) {
+    MSG_FAIL(MsgTag(ModName, "Main", "32"),
+             "*** %d processes can't read the input from the standard input (CON)! (%s)\n",
+             ParSize());
     return FinishRun(1);
   }
   char cmdFile[kMaxFileName + 1];

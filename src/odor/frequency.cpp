@@ -4,9 +4,9 @@
 // weighed with the log-normal distribution of perception thresholds around
 // gs, gives the odor probability. CalcValues adds the values of one
 // dispersion situation, weighted with the sector durations, into the
-// accumulators; the receptors are shared among threads, each receptor's
-// sums formed in the order of a single thread, so the results do not
-// depend on the number of threads.
+// accumulators; the receptors are shared among the processes of the run
+// (par/par.h) and their threads, each receptor's sums formed in the order
+// of a single thread, so the results depend on neither.
 #include <algorithm>
 #include <atomic>
 #include <cassert>
@@ -27,6 +27,7 @@
 #include "odor/odor.h"
 #include "odor/receptors.h"
 #include "odor/sources.h"
+#include "par/par.h"
 #include "prm/params.h"
 
 int CalcThreads = 0;
@@ -111,6 +112,9 @@ struct Direction {
 // Receptors handed to a thread at a time: enough to spread the rotation of
 // the source cells over many receptors, few enough to share the work evenly.
 constexpr int kChunk = 32;
+// A chunk of a thread lies within a chunk of a process, so its receptors
+// are consecutive.
+static_assert(kParChunk % kChunk == 0);
 
 // What the threads of one CalcValues share. Only the atomics and, for
 // receptors of its own chunks, sums and lastHl are written by a thread.
@@ -121,7 +125,9 @@ struct Shared {
   float* lastHl;                     // hl after the last receptor's last direction
   int receptors;                     // grid nodes, then receptor points
   int nodes;                         // grid nodes
-  std::atomic<int> next{0};          // next chunk
+  int rank, size;                    // this process of size
+  int mine;                          // receptors of this process
+  std::atomic<int> next{0};          // next chunk of this process's receptors
   std::atomic<int> failed{INT_MAX};  // first failing receptor found so far
   std::atomic<int> done{0};          // receptors whose sums are stored (progress line)
 };
@@ -146,8 +152,8 @@ void Position(const Shared& sh, int r, float* x, float* y) {
   }
 }
 
-// Takes chunks of receptors until none is left (or all lie beyond a
-// failure). Within a chunk the directions are the outer loop, so the cells
+// Takes chunks of this process's receptors until none is left (or all lie
+// beyond a failure). Within a chunk the directions are the outer loop, so the cells
 // are rotated once per direction for all its receptors; each receptor's
 // sums still grow direction by direction, as in a single thread. A receptor
 // stops at its first failure and keeps the sums it had.
@@ -159,9 +165,10 @@ void Work(Shared& sh, CoreWork& work, Failure& fail) {
   bool alive[kChunk];
   for (;;) {
     if (MsgSignal.load(std::memory_order_relaxed)) break;  // the driver ends the run
-    const long long first = static_cast<long long>(sh.next.fetch_add(1)) * kChunk;
-    if (first >= sh.receptors || first > sh.failed.load(std::memory_order_relaxed)) break;
-    const int r0 = static_cast<int>(first);
+    const long long k0 = static_cast<long long>(sh.next.fetch_add(1)) * kChunk;
+    if (k0 >= sh.mine) break;
+    const int r0 = ParReceptor(static_cast<int>(k0), sh.rank, sh.size);
+    if (r0 > sh.failed.load(std::memory_order_relaxed)) break;
     const int n = std::min(kChunk, sh.receptors - r0);
     for (int i = 0; i < n; i++) {
       Position(sh, r0 + i, &x[i], &y[i]);
@@ -203,6 +210,9 @@ int FailOdor() {
 }
 int FailValues() {
   return MSG_FAIL(MsgTag(kModule, "CalcValues", "1"), "*** can't get odor values! (%s)\n");
+}
+int FailAllocation() {
+  return MSG_FAIL(MsgTag(kModule, "CalcValues", "5"), "*** can't allocate work arrays! (%s)\n");
 }
 int FailRange(int source, int count) {
   return MSG_FAIL(MsgTag(kModule, "CalcCon", "2"), "*** plume table range%s exceeded! (%s)\n",
@@ -323,17 +333,45 @@ int CalcValues() {
       return FailValues();
     }
     if (MsgErr < 0) return FailValues();
-    if (CoreInit(*list, &core) < 0) return -1;
-    sums.resize(4 * static_cast<size_t>(receptors));
-    lastHl.assign(core.classes, 0.0f);
-    const long long chunks = (receptors + kChunk - 1) / kChunk;
-    const int threads = static_cast<int>(std::min<long long>(CalcThreadCount(), chunks));
-    works.resize(threads);
-    fails.resize(threads);
-    for (CoreWork& w : works)
-      if (CoreWorkInit(core, &w) < 0) return -1;
   } catch (const std::bad_alloc&) {
-    return MSG_FAIL(MsgTag(kModule, "CalcValues", "5"), "*** can't allocate work arrays! (%s)\n");
+    return FailAllocation();
+  }
+  // From here on every process of the run takes the same steps, so that
+  // none waits for another that has turned back.
+  const int rank = ParRank(), size = ParSize();
+  const int mine = ParCount(receptors, rank, size);
+  bool ready = false;
+  try {
+    if (CoreInit(*list, &core) >= 0) {
+      sums.resize(4 * static_cast<size_t>(receptors));
+      lastHl.assign(core.classes, 0.0f);
+      const long long chunks = (mine + kChunk - 1) / kChunk;
+      const int threads = static_cast<int>(std::clamp<long long>(chunks, 1, CalcThreadCount()));
+      works.resize(threads);
+      fails.resize(threads);
+      ready = std::all_of(works.begin(), works.end(),
+                          [&](CoreWork& w) { return CoreWorkInit(core, &w) >= 0; });
+    }
+  } catch (const std::bad_alloc&) {
+    FailAllocation();
+  }
+  int ended = 0, code = 0;  // the process that has ended its run, and its exit code
+  switch (ParVote(!ready, &ended, &code)) {
+    case kParGo:
+      break;
+    case kParFailed:
+      // A process that cannot prepare has reported why; the first one
+      // reports it too, as a single process would.
+      return ready ? FailAllocation() : -1;
+    case kParEnded:
+      // Interrupted there: the run ends as interrupted here too.
+      if (code > 128 && code < 128 + 65) {
+        if (!MsgSignal) MsgSignal = code - 128;
+        return -1;
+      }
+      return MSG_FAIL(MsgTag(kModule, "CalcValues", "8"),
+                      "*** process %d of %d has ended its run with exit code %d! (%s)\n", ended,
+                      size, code);
   }
 
   for (int r = 0; r < receptors; r++) {
@@ -348,6 +386,9 @@ int CalcValues() {
   sh.lastHl = lastHl.data();
   sh.receptors = receptors;
   sh.nodes = nodes;
+  sh.rank = rank;
+  sh.size = size;
+  sh.mine = mine;
   // With a progress line this thread only watches, and every work storage
   // gets a thread of its own.
   const bool watch = MsgProgressOn;
@@ -373,7 +414,7 @@ int CalcValues() {
   }
   if (watch && !pool.empty()) {
     std::unique_lock<std::mutex> lock(m);
-    auto show = [&] { MsgProgressPercent(static_cast<int>(100LL * sh.done / receptors)); };
+    auto show = [&] { MsgProgressPercent(static_cast<int>(100LL * sh.done / std::max(mine, 1))); };
     while (!finished.wait_for(lock, std::chrono::milliseconds(250), [&] { return running == 0; }))
       show();
     show();
@@ -381,14 +422,26 @@ int CalcValues() {
     Work(sh, works[0], fails[0]);
   }
   for (std::thread& t : pool) t.join();
-  if (MsgSignal) return -1;  // interrupted: the accumulators stay as they were
 
   // The first failure in receptor order ends the run, as in a single
   // thread: the receptors before it keep their sums, it keeps those of the
-  // directions before the failing one, the later receptors none.
+  // directions before the failing one, the later receptors none. The
+  // processes agree on it and on an interrupt; a signal that comes only
+  // after the agreement is left to the driver.
   Failure first;
   for (const Failure& f : fails)
     if (f.receptor < first.receptor) first = f;
+  int agreed[4] = {first.receptor, first.dir, first.source, MsgSignal.load()};
+  ParAgree(agreed);
+  if (agreed[3]) {
+    if (!MsgSignal) MsgSignal = agreed[3];
+    return -1;  // interrupted: the accumulators stay as they were
+  }
+  first = {agreed[0], agreed[1], agreed[2]};
+  ParShareSums(sums.data(), receptors);
+  if (first.receptor == INT_MAX)
+    ParShareFloats(lastHl.data(), static_cast<int>(lastHl.size()),
+                   (receptors - 1) / kParChunk % size);
   const int done = std::min(receptors, first.receptor == INT_MAX ? receptors : first.receptor + 1);
   for (int r = 0; r < done; r++) {
     float* a[4];
