@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -156,8 +157,10 @@ void AppendValue(std::string& out, const char* format, T value) {
 }
 
 // Appends one field of the element at p: a tab and the value. Floats and
-// doubles are scaled by the header factor times the field's factor.
-void AppendField(std::string& out, const char* p, const Field& field, float fact) {
+// doubles are scaled by the header factor times the field's factor; false
+// when that leaves no finite number (nothing appended then), since a data
+// file never holds nan or inf.
+bool AppendField(std::string& out, const char* p, const Field& field, float fact) {
   const DmnFormat& f = *field.format;
   const char* src = p + field.position;
   out += '\t';
@@ -184,16 +187,20 @@ void AppendField(std::string& out, const char* p, const Field& field, float fact
       float v;
       std::memcpy(&v, src, sizeof v);
       v = v * fact * f.fact;
+      if (!std::isfinite(v)) return false;
       AppendValue(out, f.oform, static_cast<double>(v));
       break;
     }
     default: {
       double d;
       std::memcpy(&d, src, sizeof d);
-      AppendValue(out, f.oform, d * fact * f.fact);
+      d = d * fact * f.fact;
+      if (!std::isfinite(d)) return false;
+      AppendValue(out, f.oform, d);
       break;
     }
   }
+  return true;
 }
 
 // Elements of the view, or 0 when an index range is empty.
@@ -239,30 +246,39 @@ bool VisitElements(AryDesc* view, long first, long count, Visit visit, Wrap wrap
 // enough to keep the text in memory small (some 14 bytes each).
 constexpr long kShare = long{1} << 15;
 
+// How writing the text data block ended.
+enum class TextBlock { kWritten, kStopped, kNotFinite };
+
 // Text data block: per element the printed fields, LF after an element of
 // more than one field, LF whenever an index other than the first wraps.
 // Up to threads threads format consecutive runs of elements side by side;
 // the runs are written in element order, so the bytes are the same for
-// every number of threads.
-bool WriteTextBlock(std::FILE* fp, AryDesc* view, const std::vector<Field>& fields, float fact,
-                    int threads) {
+// every number of threads. kStopped: an element could not be located, or
+// a signal is pending.
+TextBlock WriteTextBlock(std::FILE* fp, AryDesc* view, const std::vector<Field>& fields,
+                         float fact, int threads) {
   long total = Elements(view);
   // An empty index range fails on its first element, with the message.
   if (total < 1) total = 1, threads = 1;
   threads = static_cast<int>(std::clamp<long>(threads, 1, (total + kShare - 1) / kShare));
   std::vector<std::string> text(threads);
-  std::vector<char> done(threads);
+  std::vector<char> done(threads), finite(threads);
   for (long first = 0; first < total;) {
     const long n = std::min(total - first, threads * kShare);
     auto format = [&](int t) {
       const long from = first + n * t / threads, to = first + n * (t + 1) / threads;
       std::string& out = text[t];
       out.clear();
+      finite[t] = true;
       try {
         done[t] = VisitElements(
             view, from, to - from,
             [&](const char* p) {
-              for (const Field& f : fields) AppendField(out, p, f, fact);
+              for (const Field& f : fields)
+                if (!AppendField(out, p, f, fact)) {
+                  finite[t] = false;
+                  return false;
+                }
               if (fields.size() > 1) out += '\n';
               return true;
             },
@@ -282,12 +298,21 @@ bool WriteTextBlock(std::FILE* fp, AryDesc* view, const std::vector<Field>& fiel
     for (std::thread& worker : pool) worker.join();
     for (; t < threads; t++) format(t);
     for (int k = 0; k < threads; k++) {
-      if (!done[k]) return false;
+      if (!finite[k]) return TextBlock::kNotFinite;
+      if (!done[k]) return TextBlock::kStopped;
       std::fwrite(text[k].data(), 1, text[k].size(), fp);
     }
     first += n;
   }
-  return true;
+  return TextBlock::kWritten;
+}
+
+// The failure of a text data block that did not end kWritten: nothing
+// more to say after a signal.
+int TextFailed(TextBlock ended, const char* name) {
+  if (ended == TextBlock::kNotFinite)
+    return Fail("10", "scaled value beyond the number range writing to file %s! (%s)\n", name);
+  return MsgSignal ? -1 : Fail("8", "index error writing to file %s! (%s)\n", name);
 }
 
 }  // namespace
@@ -382,8 +407,8 @@ int DmnWrite(const char* name, const char* header, AryDesc* pa, int threads) {
         return Fail("3", "can't write header to file %s! (%s)\n", "stdout");
       std::fputs("*\n", fp);
     }
-    if (!WriteTextBlock(fp, &view, printed, fact, threads))
-      return MsgSignal ? -1 : Fail("8", "index error writing to file %s! (%s)\n", name);
+    const TextBlock written = WriteTextBlock(fp, &view, printed, fact, threads);
+    if (written != TextBlock::kWritten) return TextFailed(written, name);
     std::fputc('\n', fp);
     return 1;
   }
@@ -411,8 +436,8 @@ int DmnWrite(const char* name, const char* header, AryDesc* pa, int threads) {
 
   // An interrupted write returns without a message; the temporary files go.
   if (!binary) {
-    if (!WriteTextBlock(fp, &view, printed, fact, threads))
-      return MsgSignal ? -1 : Fail("8", "index error writing to file %s! (%s)\n", outName);
+    const TextBlock written = WriteTextBlock(fp, &view, printed, fact, threads);
+    if (written != TextBlock::kWritten) return TextFailed(written, outName);
     std::fputs("\n***\n", fp);
     if (std::ferror(fp)) return Fail("6", "can't write data to file %s! (%s)\n", outName);
   } else if (sequ.empty() && allPrinted && pa->flag >= 0) {
