@@ -1,0 +1,79 @@
+"""The report's maps: zirmap's PNG beside a result grid when it is there and
+not older than the grid, else drawn here with zirmap's own drawing, the
+sources and the receptor points marked.
+"""
+
+import io
+import os
+
+from zirmap_lib import dmna, mapplot
+
+from .gather import sha256
+
+# Map roles in the report's order, with the key of their caption.
+ROLES = [("total", "map_total"), ("frw", "map_frw"), ("za", "map_za")]
+IRRELEVANT = 0.02    # the line an additional-load map needs
+
+
+def as_float(text, default=0.0):
+    try:
+        return float(text)
+    except (TypeError, ValueError):
+        return default
+
+
+def markers(run):
+    """(point sources, area outlines, receptor points) in the model's coordinates."""
+    sources, areas = [], []
+    for s in run.sources:
+        x, y, a, b, r = (as_float(s.values[k]) for k in ("x", "y", "a", "b", "r"))
+        if a == 0 and b == 0:
+            sources.append((x, y))
+        else:
+            areas.append((x, y, a, b, r))
+    points = [(as_float(p["x"]), as_float(p["y"])) for p in run.points.rows] \
+        if run.points is not None else []
+    return sources, areas, points
+
+
+def draw(run, gridfile, title, lang):
+    """PNG bytes of the map of one grid."""
+    grid = dmna.read_grid(gridfile.path)
+    sources, areas, points = markers(run)
+    crs = "EPSG:%s" % run.epsg if run.epsg else None
+    fig, drawn = mapplot.build_map(grid, sources=sources, areas=areas, points=points,
+                                   title=title, dpi=110, origin=run.origin, crs=crs, lang=lang)
+    try:
+        if gridfile.role == "za" and grid.values.shape[0] > 1 and grid.values.shape[1] > 1 \
+                and float(grid.values.max()) >= IRRELEVANT:
+            line = drawn["ax"].contour(drawn["X"], drawn["Y"], drawn["Z"], levels=[IRRELEVANT],
+                                       colors="blue", linewidths=1.6, linestyles="-")
+            drawn["ax"].clabel(line, fmt="%g", fontsize=8)
+        buf = io.BytesIO()
+        fig.savefig(buf, format="png", bbox_inches="tight", pad_inches=0.15)
+    finally:
+        mapplot.plt.close(fig)
+    return buf.getvalue()
+
+
+def maps(run, texts, lang):
+    """[(caption, PNG bytes, where it came from)] of the total, weighted and
+    additional load; a map that cannot be drawn becomes a note."""
+    out = []
+    for role, key in ROLES:
+        grids = [g for g in run.grids if g.role == role and g.kind == "frh"]
+        if role != "total":
+            grids = grids[:1]
+        for g in sorted(grids, key=lambda g: g.name != "frh.dmna"):
+            caption = texts[key] + ("" if len(grids) == 1 else " (%s)" % g.name)
+            png = os.path.splitext(g.path)[0] + ".png"
+            if os.path.isfile(png) and os.path.getmtime(png) >= os.path.getmtime(g.path):
+                with open(png, "rb") as fh:
+                    out.append((caption, fh.read(), os.path.basename(png)))
+                run.files.append((png, "file_map", sha256(png)))
+                continue
+            try:
+                out.append((caption, draw(run, g, caption, lang), texts["drawn"] % g.name))
+            except dmna.DmnaError as e:
+                run.note("results", "note_map_missing", g.name, str(e))
+    return out
