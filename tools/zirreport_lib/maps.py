@@ -3,6 +3,7 @@ not older than the grid, else drawn here with zirmap's own drawing, the
 sources and the receptor points marked.
 """
 
+import dataclasses
 import io
 import os
 
@@ -13,6 +14,7 @@ from .gather import sha256
 # Map roles in the report's order, with the key of their caption.
 ROLES = [("total", "map_total"), ("frw", "map_frw"), ("za", "map_za")]
 IRRELEVANT = 0.02    # the line an additional-load map needs
+FRH_MARK = "Häufigkeit von Belästigungsstunden"
 
 
 def as_float(text, default=0.0):
@@ -39,6 +41,10 @@ def markers(run):
 def draw(run, gridfile, title, lang):
     """PNG bytes of the map of one grid."""
     grid = dmna.read_grid(gridfile.path)
+    if mapplot.array_kind(grid) is None:
+        # The weighted and additional loads are odor-hour frequencies too: drawn
+        # with frh's levels and limit lines whatever title the file carries.
+        grid = dataclasses.replace(grid, mark=FRH_MARK)
     sources, areas, points = markers(run)
     crs = "EPSG:%s" % run.epsg if run.epsg else None
     fig, drawn = mapplot.build_map(grid, sources=sources, areas=areas, points=points,

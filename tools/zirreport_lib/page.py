@@ -43,6 +43,10 @@ ul.limits li { margin-bottom: 3pt; }
 """
 
 
+# The sections whose parameters are settings, by the two characters the reader keeps.
+SECTIONS = {"*d": "*DIMENSIONIERUNG", "*p": "*PARAMETER", "*q": "*QUELLE", "*_": "*_"}
+
+
 def esc(text):
     return html.escape(str(text), quote=True)
 
@@ -212,15 +216,18 @@ class Page:
         if g is not None:
             h = g.header
             low, high = h.ints("lowb") or [0, 0], h.ints("hghb") or [0, 0]
-            nx, ny = high[0] - low[0] + 1, high[1] - low[1] + 1
             x0, y0, d = h.number("xmin"), h.number("ymin"), h.number("delt")
-            if None not in (x0, y0, d):
-                rows += [(t["extent_x"], esc(t["m_range"] % (self.g(x0), self.g(x0 + (nx - 1) * d)))),
-                         (t["extent_y"], esc(t["m_range"] % (self.g(y0), self.g(y0 + (ny - 1) * d)))),
-                         (t["spacing"], "%s m" % self.g(d)), (t["nodes"], "%d × %d" % (nx, ny))]
+            if None not in (x0, y0, d) and len(low) == len(high) == 2:
+                xs = [self.g(x0 + i * d) for i in (low[0], high[0])]
+                ys = [self.g(y0 + j * d) for j in (low[1], high[1])]
+                rows += [(t["extent_x"], esc(t["m_range"] % tuple(xs))),
+                         (t["extent_y"], esc(t["m_range"] % tuple(ys))),
+                         (t["spacing"], "%s m" % self.g(d)),
+                         (t["nodes"], "%d × %d" % (high[0] - low[0] + 1, high[1] - low[1] + 1))]
                 if run.origin:
+                    east, north = (run.origin[0] + x0 + low[0] * d, run.origin[1] + y0 + low[1] * d)
                     rows.append((t["sw_national"], "E %s, N %s%s" % (
-                        self.g("%.2f" % (run.origin[0] + x0)), self.g("%.2f" % (run.origin[1] + y0)),
+                        self.g("%.2f" % east), self.g("%.2f" % north),
                         esc(", EPSG:%s" % run.epsg if run.epsg else ""))))
         if run.points is not None:
             rows.append((t["points_n"], str(len(run.points.rows))))
@@ -245,7 +252,7 @@ class Page:
         if run.settings:
             self.w("<h3>%s</h3>" % esc(t["settings"]))
             self.table([(t["section"], False), (t["parameter"], False), (t["value"], False)],
-                       [[esc(s), esc(n), '<span class="mono">%s</span>' % esc(v)]
+                       [[esc(SECTIONS.get(s, s)), esc(n), '<span class="mono">%s</span>' % esc(v)]
                         for s, n, v in run.settings])
         self.w("</section>")
 
