@@ -12,6 +12,7 @@ import html
 import html.parser
 import os
 import random
+import re
 import shutil
 import subprocess
 import sys
@@ -30,6 +31,7 @@ import matplotlib.image  # noqa: E402
 import matplotlib.pyplot as plt  # noqa: E402
 import numpy as np  # noqa: E402
 
+from zirmap_lib import runfiles  # noqa: E402
 from zirreport_lib import browser  # noqa: E402
 
 # The weighted total and the additional load of the first points, at the
@@ -90,7 +92,9 @@ def make_run(d, closing="FINISHED at Wed Dec  9 20:00:05 2026", points=40, seed=
         fh.write("-:ZIRidev\n*DIMENSIONIERUNG\nmp 3\nnz 100\ndz 2\n*GITTER\nnx 5\nny 3\n"
                  "dr 50\nxr -100\nyr -50\n** Situation A, stable\n*PARAMETER run\nua 1.5\n"
                  "lm 40\nz0 0.2\ndw " + " ".join(["100"] * 36) + "\n*PARAMETER run\nua 4\n"
-                 "lm 0\ndw " + " ".join(["143.333"] * 36) + "\n*SPEICHERN frh frw pnt\n")
+                 "lm 0\ndw " + " ".join(["143.333"] * 36) + "\n*SPEICHERN frh frw pnt\n"
+                 "*QUELLE\nxq 7\naq 5\nbq 4\neq 300\n*QUELLE\nxq -60\nyq -20\naq 50\nbq 15\n"
+                 "eq 2500\n*QUELLE add\nxq 20\naq 0\nbq 0\nhq 12\neq 1200\n")
     sources = ['sqsg\t"pigs" "pigs" "dairy"', "sqxq\t-60 20 380", "sqyq\t-20 15 -10",
                "sqaq\t50 0 40", "sqbq\t15 0 16", "sqrq\t0 0 20", "sqhq\t0 12 0",
                "sqcq\t6 0 5", "sqeq\t2.5e+03 1.2e+03 1.5e+03", "refx\t512400", "refy\t5734050",
@@ -108,7 +112,8 @@ def make_run(d, closing="FINISHED at Wed Dec  9 20:00:05 2026", points=40, seed=
     columns = ["frh", "frh-pigs", "frh-dairy", "frh-za", "frw"]
     rows = []
     for n in range(1, points + 1):
-        row = {"n": str(n), "x": "%.1f" % rng.uniform(-100, 100), "y": "%.1f" % rng.uniform(-50, 50)}
+        row = {"n": str(n), "x": "%.1f" % rng.uniform(-100, 100),
+               "y": "%.1f" % rng.uniform(-50, 50)}
         for c in columns:
             row[c] = "%.6e" % rng.choice([rng.uniform(0, 0.3), rng.uniform(0, 0.04)])
         if n <= len(EDGES):
@@ -249,6 +254,27 @@ class ReportTest(unittest.TestCase):
         self.assertIn("8717", self.page)
         self.assertIn(">Fixture farm<", self.page)
 
+    def test_log_reader(self):
+        # The run's facts, and the last of two source listings as the log prints it.
+        listing = ["Quellen:", "  n:     Xq/(m)     Yq/(m)   Aq/(m)   Bq/(m) Rq/(Grad)  Hq/(m)  "
+                   "Cq/(m)   Eq/(GE/s)  Lq/(m)    Zellen"]
+        rows = ["  %d:      -60.0      -20.0     50.0     15.0       0.0     0.0     6.0   "
+                "%.3e    10.0        10" % (n, e) for n, e in ((1, 2500), (2, 1800))]
+        path = os.path.join(self.tmp.name, "listing.txt")
+        with open(os.path.join(self.tmp.name, "odrlog.txt"), "rb") as fh:
+            lines = fh.read().decode("cp1252").splitlines()
+        with open(path, "w", encoding="cp1252") as fh:
+            fh.write("\n".join(lines[:7] + listing + rows[:1] + [""] + listing + rows
+                               + [""] + lines[7:]) + "\n")
+        log = runfiles.read_log(path)
+        self.assertEqual((log.program, log.compiled, log.started, log.arguments, log.finished),
+                         ("ZIRidev Version 1.4.d", "Dec  9 2026  19:00:00",
+                          "Wed Dec  9 20:00:00 2026", ["build/ZIRidev", self.tmp.name], True))
+        self.assertEqual([len(s.rows) for s in log.sources], [1, 2])
+        self.assertEqual([(r["n"], r["Xq"], r["Eq"], r["Zellen"]) for r in log.sources[-1].rows],
+                         [("1", "-60.0", "2.500e+03", "10"), ("2", "-60.0", "1.800e+03", "10")])
+        self.assertEqual(log.warnings, [VERTICAL_WARNING, "--- another warning of the run!"])
+
     def test_german(self):
         out = os.path.join(self.tmp.name, "de.html")
         r = run_report(self.tmp.name, "--lang", "de", "-o", out)
@@ -289,6 +315,18 @@ class MissingTest(unittest.TestCase):
                     page = html.unescape(fh.read())
                 self.assertTrue(gone not in page and note in page and note in r.stderr,
                                 r.stderr)
+
+    def test_sources_from_the_command_file(self):
+        # Without the grids' source list and a log listing: the list in force at
+        # the end, each parameter kept from the section before.
+        make_run(self.d, grids=False)
+        self.assertEqual(run_report(self.d).returncode, 0)
+        with open(os.path.join(self.d, "report.html"), encoding="utf-8") as fh:
+            page = fh.read()
+        rows = page[page.index('<table class="sources">'):].split("</table>")[0]
+        cells = [re.findall(r"<td[^>]*>([^<]*)</td>", row) for row in rows.split("<tr>")[2:]]
+        self.assertEqual(cells, [["1", "area", "-60", "-20", "50 × 15", "0", "10", "0", "2500"],
+                                 ["2", "point", "20", "-20", "–", "–", "12", "0", "1200"]])
 
     def test_unfinished_runs_are_refused(self):
         for closing, why in (("*** error exit at Wed Dec  9 20:00:05 2026", "ended with an error"),

@@ -220,9 +220,37 @@ def read_command_file(run, path):
                                             current["z0"], hours, s.in_loop))
 
 
+# The source parameters and their defaults, in the order of SOURCE_FIELDS.
+SOURCE_PARAMETERS = [("xq", "0"), ("yq", "0"), ("aq", "0"), ("bq", "0"), ("rq", "0"),
+                     ("hq", "10"), ("cq", "0"), ("eq", "1")]
+
+
+def command_file_sources(sections):
+    """The sources in force at the end of the command file: *QUELLE starts the
+    list anew, *QUELLE add appends, and every parameter keeps its value from
+    the section before. None when a *QUELLE section is repeated by *loop."""
+    values = dict(SOURCE_PARAMETERS)
+    sources = None
+    for s in sections:
+        if s.word != "*q":
+            continue
+        if s.in_loop:
+            return None
+        for _, name, tokens in s.data:
+            if name in values and len(tokens) > 1:
+                values[name] = tokens[1]
+        source = {f: values[p] for f, (p, _) in zip(SOURCE_FIELDS, SOURCE_PARAMETERS)}
+        if s.argument.split()[:1] == ["add"] and sources is not None:
+            sources.append(source)
+        else:
+            sources = [source]
+    return sources
+
+
 def read_sources(run):
     """The sources of the run: from the result files' source list (runs with
-    groups), else from the log's listings (*LISTE src)."""
+    groups), else from the log's listings (*LISTE src), else from the command
+    file."""
     for g in run.grids:
         groups = g.header.tokens("sqsg")
         columns = [g.header.tokens(k) for k in SOURCE_KEYS]
@@ -243,6 +271,11 @@ def read_sources(run):
         run.sources_from = "log"
         if len(run.log.sources) > 1:
             run.note("sources", "note_sources_last", len(run.log.sources))
+        return
+    sources = command_file_sources(run.sections)
+    if sources:
+        run.sources = [Source(n, "", v) for n, v in enumerate(sources, 1)]
+        run.sources_from = "command"
         return
     run.note("sources", "note_no_sources")
 

@@ -126,8 +126,7 @@ class Page:
         self.notes("sources")
         if run.sources:
             origin = run.origin
-            self.w("<p>%s</p>" % esc(t["from_header"] if run.sources_from == "header"
-                                     else t["from_log"]))
+            self.w("<p>%s</p>" % esc(t["from_" + run.sources_from]))
             if origin:
                 self.w("<p>%s</p>" % esc(t["origin"] % (
                     self.g(origin[0]), self.g(origin[1]),

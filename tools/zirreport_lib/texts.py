@@ -54,6 +54,7 @@ TEXTS = {
         "emission": "Emission (%s/s)",
         "from_log": "As listed in the log (*LISTE src).",
         "from_header": "As the result files list them.",
+        "from_command": "As the command file gives them (the sources in force at its end).",
         "origin": "National coordinates: the model's origin (0, 0) at E %s, N %s%s.",
         "w_data": "Weather data",
         "w_period": "Period",
@@ -143,8 +144,8 @@ TEXTS = {
         "note_no_summary": "No weather summary of zirmet (%s): period, hours and calms are "
                            "left out.",
         "note_no_rose": "No wind rose (%s): left out.",
-        "note_no_sources": "Neither the result files nor the log (*LISTE src) list the "
-                           "sources: the table of the sources is left out.",
+        "note_no_sources": "Neither the result files, the log (*LISTE src) nor the command "
+                           "file give the sources: the table of the sources is left out.",
         "note_sources_last": "The log lists the sources %d times; the table shows the last "
                              "listing, the sources in force when the run ended.",
         "note_no_verification": "No verification report (scripts/verify.sh writes "
@@ -198,6 +199,7 @@ TEXTS = {
         "emission": "Emission (%s/s)",
         "from_log": "Wie im Protokoll aufgelistet (*LISTE src).",
         "from_header": "Wie in den Ergebnisdateien aufgeführt.",
+        "from_command": "Wie in der Steuerdatei angegeben (die an ihrem Ende gültigen Quellen).",
         "origin": "Landeskoordinaten: der Ursprung (0, 0) des Modells liegt bei O %s, "
                   "N %s%s.",
         "w_data": "Wetterdaten",
@@ -292,8 +294,8 @@ TEXTS = {
         "note_no_summary": "Keine Zusammenfassung der Wetterdaten von zirmet (%s): Zeitraum, "
                            "Stunden und Calmen entfallen.",
         "note_no_rose": "Keine Windrose (%s): entfällt.",
-        "note_no_sources": "Weder die Ergebnisdateien noch das Protokoll (*LISTE src) führen "
-                           "die Quellen auf: die Tabelle der Quellen entfällt.",
+        "note_no_sources": "Weder die Ergebnisdateien noch das Protokoll (*LISTE src) noch die "
+                           "Steuerdatei geben die Quellen an: die Tabelle der Quellen entfällt.",
         "note_sources_last": "Das Protokoll listet die Quellen %d-mal; die Tabelle zeigt die "
                              "letzte Liste, die am Ende des Laufs gültigen Quellen.",
         "note_no_verification": "Kein Verifikationsbericht (scripts/verify.sh schreibt "
