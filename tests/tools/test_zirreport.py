@@ -93,8 +93,9 @@ def make_run(d, closing="FINISHED at Wed Dec  9 20:00:05 2026", points=40, seed=
                  "dr 50\nxr -100\nyr -50\n** Situation A, stable\n*PARAMETER run\nua 1.5\n"
                  "lm 40\nz0 0.2\ndw " + " ".join(["100"] * 36) + "\n*PARAMETER run\nua 4\n"
                  "lm 0\ndw " + " ".join(["143.333"] * 36) + "\n*SPEICHERN frh frw pnt\n"
-                 "*QUELLE\nxq 7\naq 5\nbq 4\neq 300\n*QUELLE\nxq -60\nyq -20\naq 50\nbq 15\n"
-                 "eq 2500\n*QUELLE add\nxq 20\naq 0\nbq 0\nhq 12\neq 1200\n")
+                 "*QUELLE\nxq 7\naq 5\nbq 4\neq 300\n*QUELLE\nsg pigs\nfg 0.75\nza 1\nxq -60\n"
+                 "yq -20\naq 50\nbq 15\neq 2500\n*QUELLE add\nsg dairy\nfg 0.5\nza 0\nxq 20\n"
+                 "aq 0\nbq 0\nhq 12\neq 1200\n")
     sources = ['sqsg\t"pigs" "pigs" "dairy"', "sqxq\t-60 20 380", "sqyq\t-20 15 -10",
                "sqaq\t50 0 40", "sqbq\t15 0 16", "sqrq\t0 0 20", "sqhq\t0 12 0",
                "sqcq\t6 0 5", "sqeq\t2.5e+03 1.2e+03 1.5e+03", "refx\t512400", "refy\t5734050",
@@ -248,8 +249,9 @@ class ReportTest(unittest.TestCase):
         for line in (VERTICAL_WARNING, "--- another warning of the run!"):
             self.assertIn(line, warnings)
         # Sources by group with their factors and national coordinates.
-        self.assertIn("Group pigs, weighting factor 0.75", self.page)
-        self.assertIn("Group dairy, weighting factor 0.5", self.page)
+        self.assertIn("Group pigs, weighting factor 0.75, the applicant&#x27;s (additional "
+                      "load)", self.page)
+        self.assertIn("Group dairy, weighting factor 0.5</h3>", self.page)
         self.assertIn(">512340<", self.page)  # E of the origin 512400, x -60
         self.assertIn("8717", self.page)
         self.assertIn(">Fixture farm<", self.page)
@@ -323,8 +325,10 @@ class MissingTest(unittest.TestCase):
         self.assertEqual(run_report(self.d).returncode, 0)
         with open(os.path.join(self.d, "report.html"), encoding="utf-8") as fh:
             page = fh.read()
-        rows = page[page.index('<table class="sources">'):].split("</table>")[0]
-        cells = [re.findall(r"<td[^>]*>([^<]*)</td>", row) for row in rows.split("<tr>")[2:]]
+        section = page[page.index('id="sources"'):page.index('id="weather"')]
+        self.assertIn("Group pigs, weighting factor 0.75, the applicant&#x27;s", section)
+        cells = [re.findall(r"<td[^>]*>([^<]*)</td>", row) for row in section.split("<tr>")
+                 if "<td" in row]
         self.assertEqual(cells, [["1", "area", "-60", "-20", "50 × 15", "0", "10", "0", "2500"],
                                  ["2", "point", "20", "-20", "–", "–", "12", "0", "1200"]])
 

@@ -74,6 +74,7 @@ class Run:
     sources: list = field(default_factory=list)        # Source
     sources_from: str = ""                             # "header" or "log"
     factors: dict = field(default_factory=dict)        # group -> factor text
+    applicant: set = field(default_factory=set)        # groups of za 1
     situations: list = field(default_factory=list)
     settings: list = field(default_factory=list)       # (section, name, value text)
     vertical: dict = field(default_factory=dict)
@@ -223,13 +224,15 @@ def read_command_file(run, path):
 # The source parameters and their defaults, in the order of SOURCE_FIELDS.
 SOURCE_PARAMETERS = [("xq", "0"), ("yq", "0"), ("aq", "0"), ("bq", "0"), ("rq", "0"),
                      ("hq", "10"), ("cq", "0"), ("eq", "1")]
+GROUP_PARAMETERS = [("sg", ""), ("fg", "1"), ("za", "0")]
 
 
 def command_file_sources(sections):
-    """The sources in force at the end of the command file: *QUELLE starts the
-    list anew, *QUELLE add appends, and every parameter keeps its value from
-    the section before. None when a *QUELLE section is repeated by *loop."""
-    values = dict(SOURCE_PARAMETERS)
+    """The sources in force at the end of the command file, each a dict of
+    SOURCE_FIELDS and "group", "factor", "za": *QUELLE starts the list anew,
+    *QUELLE add appends, and every parameter keeps its value from the section
+    before. None when a *QUELLE section is repeated by *loop."""
+    values = dict(SOURCE_PARAMETERS + GROUP_PARAMETERS)
     sources = None
     for s in sections:
         if s.word != "*q":
@@ -240,6 +243,7 @@ def command_file_sources(sections):
             if name in values and len(tokens) > 1:
                 values[name] = tokens[1]
         source = {f: values[p] for f, (p, _) in zip(SOURCE_FIELDS, SOURCE_PARAMETERS)}
+        source.update(group=values["sg"].strip('"'), factor=values["fg"], za=values["za"])
         if s.argument.split()[:1] == ["add"] and sources is not None:
             sources.append(source)
         else:
@@ -250,7 +254,13 @@ def command_file_sources(sections):
 def read_sources(run):
     """The sources of the run: from the result files' source list (runs with
     groups), else from the log's listings (*LISTE src), else from the command
-    file."""
+    file, which also tells the applicant's groups (za 1)."""
+    listed = command_file_sources(run.sections) or []
+    for source in listed:
+        if source["group"]:
+            run.factors.setdefault(source["group"], source["factor"])
+            if first_float(["za", source["za"]], 0) == 1:
+                run.applicant.add(source["group"])
     for g in run.grids:
         groups = g.header.tokens("sqsg")
         columns = [g.header.tokens(k) for k in SOURCE_KEYS]
@@ -272,9 +282,8 @@ def read_sources(run):
         if len(run.log.sources) > 1:
             run.note("sources", "note_sources_last", len(run.log.sources))
         return
-    sources = command_file_sources(run.sections)
-    if sources:
-        run.sources = [Source(n, "", v) for n, v in enumerate(sources, 1)]
+    if listed:
+        run.sources = [Source(n, v["group"], v) for n, v in enumerate(listed, 1)]
         run.sources_from = "command"
         return
     run.note("sources", "note_no_sources")

@@ -50,8 +50,10 @@ def draw(run, gridfile, title, lang):
     fig, drawn = mapplot.build_map(grid, sources=sources, areas=areas, points=points,
                                    title=title, dpi=110, origin=run.origin, crs=crs, lang=lang)
     try:
-        if gridfile.role == "za" and grid.values.shape[0] > 1 and grid.values.shape[1] > 1 \
-                and float(grid.values.max()) >= IRRELEVANT:
+        drawn_levels = list(drawn["lines"].levels) if drawn.get("lines") is not None else []
+        if gridfile.role == "za" and IRRELEVANT not in drawn_levels and \
+                grid.values.shape[0] > 1 and grid.values.shape[1] > 1 and \
+                float(grid.values.max()) >= IRRELEVANT:
             line = drawn["ax"].contour(drawn["X"], drawn["Y"], drawn["Z"], levels=[IRRELEVANT],
                                        colors="blue", linewidths=1.6, linestyles="-")
             drawn["ax"].clabel(line, fmt="%g", fontsize=8)

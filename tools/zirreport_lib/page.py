@@ -144,8 +144,9 @@ class Page:
             for group in groups:
                 if group:
                     factor = run.factors.get(group)
-                    self.w("<h3>%s%s</h3>" % (esc(t["group"] % group), esc(
-                        ", " + t["group_factor"] % self.num(factor) if factor else "")))
+                    self.w("<h3>%s%s%s</h3>" % (esc(t["group"] % group), esc(
+                        ", " + t["group_factor"] % self.num(factor) if factor else ""),
+                        esc(", " + t["applicant"] if group in run.applicant else "")))
                 elif len(groups) > 1:
                     self.w("<h3>%s</h3>" % esc(t["ungrouped"]))
                 rows = []
