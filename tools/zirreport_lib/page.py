@@ -40,6 +40,7 @@ figcaption { font-size: 8.5pt; color: #333; }
 .above, .relevant { color: #b00000; font-weight: bold; }
 .within, .irrelevant { color: #006400; }
 ul.limits li { margin-bottom: 3pt; }
+td.name { min-width: 30mm; }
 """
 
 
@@ -287,7 +288,7 @@ class Page:
             '<th%s>%s</th>' % (' class="num"' if n else "", esc(h)) for h, n in head)
             + "</tr></thead><tbody>")
         for r in table.rows:
-            cells = ['<td class="num">%d</td>' % r.number, "<td>%s</td>" % esc(r.name),
+            cells = ['<td class="num">%d</td>' % r.number, '<td class="name">%s</td>' % esc(r.name),
                      '<td class="num">%s</td>' % self.g(r.x),
                      '<td class="num">%s</td>' % self.g(r.y)]
             cells += ['<td class="num" data-col="%s">%s</td>' % (esc(c), self.num(v))
