@@ -48,6 +48,7 @@ def limit_of(n):
 FIXTURE_LIMITS = {str(n): limit_of(n) for n in range(1, 100)}
 VERTICAL_WARNING = ("--- source 2, situation 2, 100 m: the vertical grid changes the ground "
                     "value by 37 % (finer layers near the ground, e.g. dz 1)!")
+SMALLER_WARNING = VERTICAL_WARNING.replace("37 %", "12 %").replace("situation 2", "situation 1")
 
 
 def run_report(*args):
@@ -82,7 +83,7 @@ def make_run(d, closing="FINISHED at Wed Dec  9 20:00:05 2026", points=40, seed=
     log = ["Odor Dispersion Model VALKO, ZIRidev Version 1.4.d",
            "Program by the ZIRidev development team", "Compiled at Dec  9 2026  19:00:00",
            "STARTING at Wed Dec  9 20:00:00 2026", ">build/ZIRidev", ">" + d, "Fixture",
-           VERTICAL_WARNING, "--- another warning of the run!",
+           VERTICAL_WARNING, "--- another warning of the run!", SMALLER_WARNING,
            "largest difference of the vertical grid: 37 % (source 2, situation 2)"]
     if closing:
         log.append(closing)
@@ -250,8 +251,10 @@ class ReportTest(unittest.TestCase):
         grid = self.page[self.page.index('id="grid"'):self.page.index('id="results"')]
         self.assertIn("37 %", grid)
         self.assertIn("vertical grid changes the ground value by 37 %", grid)
+        self.assertIn("Warnings of the vertical grid: 2", grid)
+        self.assertNotIn("12 %", grid)  # the largest only; all of them under the warnings
         warnings = self.page[self.page.index('id="warnings"'):self.page.index('id="limits"')]
-        for line in (VERTICAL_WARNING, "--- another warning of the run!",
+        for line in (VERTICAL_WARNING, "--- another warning of the run!", SMALLER_WARNING,
                      "on 2026-12-09 19:00 with ZIRidev 1.4.d.", "46 checks, 45 passed, 1 failed.",
                      "The verification report shows failed checks."):
             self.assertIn(line, warnings)
@@ -282,7 +285,8 @@ class ReportTest(unittest.TestCase):
         self.assertEqual([len(s.rows) for s in log.sources], [1, 2])
         self.assertEqual([(r["n"], r["Xq"], r["Eq"], r["Zellen"]) for r in log.sources[-1].rows],
                          [("1", "-60.0", "2.500e+03", "10"), ("2", "-60.0", "1.800e+03", "10")])
-        self.assertEqual(log.warnings, [VERTICAL_WARNING, "--- another warning of the run!"])
+        self.assertEqual(log.warnings, [VERTICAL_WARNING, "--- another warning of the run!",
+                                        SMALLER_WARNING])
 
     def test_german(self):
         out = os.path.join(self.tmp.name, "de.html")

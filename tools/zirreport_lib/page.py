@@ -7,6 +7,7 @@ import base64
 import datetime
 import html
 import os
+import re
 
 from . import assess as assessment
 
@@ -248,8 +249,12 @@ class Page:
             '<span class="mono">%s</span>' % esc(line.strip()) for line in summary[-1:])
             or esc(t["vgrid_none"])))
         self.facts(rows)
-        for line in dedupe([w for w in run.log.warnings if "vertical grid" in w.lower()]):
-            self.w('<p class="warn mono">%s</p>' % esc(line))
+        vertical = dedupe([w for w in run.log.warnings if "vertical grid" in w.lower()])
+        if vertical:
+            # Every one is listed under the warnings; here the count and the worst.
+            worst = max(vertical, key=percent)
+            self.w("<p>%s</p>" % esc(t["vgrid_warnings"] % len(vertical)),
+                   '<p class="warn mono">%s</p>' % esc(worst))
         if run.settings:
             self.w("<h3>%s</h3>" % esc(t["settings"]))
             self.table([(t["section"], False), (t["parameter"], False), (t["value"], False)],
@@ -346,6 +351,11 @@ class Page:
         self.limits()
         self.w("</body>", "</html>")
         return "\n".join(self.out) + "\n"
+
+
+def percent(line):
+    """The largest "N %" of a line, 0 without one."""
+    return max([float(v) for v in re.findall(r"(\d+(?:\.\d+)?) ?%", line)] or [0.0])
 
 
 def dedupe(lines, counts=False):

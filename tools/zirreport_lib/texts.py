@@ -82,6 +82,8 @@ TEXTS = {
         "vgrid_dz": "%s intervals of %s m, up to %s m",
         "vgrid_zk": "%d heights given (zk), up to %s m",
         "vgrid_error": "Estimated error of the vertical grid",
+        "vgrid_warnings": "Warnings of the vertical grid: %d (all under the warnings); the "
+                          "largest difference:",
         "vgrid_none": "The log gives no estimate of the vertical grid's error (a program "
                       "without the estimate, or the estimate switched off).",
         "settings": "Settings the command file gives (all others at their defaults)",
@@ -229,6 +231,8 @@ TEXTS = {
         "vgrid_dz": "%s Intervalle von %s m, bis %s m",
         "vgrid_zk": "%d Höhen vorgegeben (zk), bis %s m",
         "vgrid_error": "Geschätzter Fehler des vertikalen Gitters",
+        "vgrid_warnings": "Warnungen zum vertikalen Gitter: %d (alle unter den Warnungen); "
+                          "die größte Abweichung:",
         "vgrid_none": "Das Protokoll enthält keine Schätzung des Fehlers des vertikalen "
                       "Gitters (ein Programm ohne die Schätzung, oder sie ist abgeschaltet).",
         "settings": "Einstellungen der Steuerdatei (alle übrigen auf ihren Vorgabewerten)",
