@@ -180,6 +180,11 @@ class SeriesTest(unittest.TestCase):
             (head + good, "*DIMENSIONIERUNG\n*PARAMETER\n", [], r"template t\.txt has no \*PARAMETER run"),
             (head + good, template_run % 10, ["--re", "0"], r"--re 0 differs from re 10 of the template"),
             (head + "t1,,0.1,-50\n", None, [], r"all 1 hours used are calms"),
+            (head + good, template_run % 10 + "*LISTE pnt\n*PARAMETER run\n", [],
+             r"template t\.txt lines 2 and 6: two groups of \*PARAMETER run sections without "
+             r"\*CLEAR between them"),
+            (head + good, template_run % 10, ["--ha", "4"],
+             r"template t\.txt line 3: ha 10 differs from the anemometer height 4 m \(--ha\)"),
         ]
         for data, template, extra, message in cases:
             with self.subTest(message=message), tempfile.TemporaryDirectory() as tmp:
@@ -504,6 +509,92 @@ class ProgramTest(unittest.TestCase):
                 self.assertLessEqual(abs(g.y[j]), 20)
                 self.assertEqual(west, 0.0)
                 self.assertGreater(east, 0.0)
+
+
+    def test_two_groups_get_the_same_situations_and_both_are_computed(self):
+        # The total load of two sources, then after *CLEAR the additional
+        # load of one: each placeholder group gets all situations, and the
+        # model writes both parts.
+        from zirmap_lib import dmna
+        template = TWO_GROUPS
+        rng = random.Random(3)
+        data = "time,dir,speed,class\n" + "".join(
+            "2023-01-%02d %02d:00,%d,%.1f,%s\n" % (1 + i // 24, i % 24, rng.choice((250, 260, 990)),
+                                                 rng.uniform(0.2, 6), rng.choice(cls.KM_CLASSES))
+            for i in range(48))
+        with tempfile.TemporaryDirectory() as tmp:
+            write(os.path.join(tmp, "wind.csv"), data)
+            write(os.path.join(tmp, "template.txt"), template)
+            r = run_zirmet("wind.csv", "--km", "class", "--z0", "0.2", "--no-rose",
+                           "--template", "template.txt", "-o", "odrcmd.txt", cwd=tmp)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertIn("template groups: 2 (1 *PARAMETER run section from line 18; "
+                          "2 *PARAMETER run sections from line 31)", r.stdout)
+            self.assertIn("ha: 6.5 m (the template, line 19)", r.stdout)
+            with open(os.path.join(tmp, "odrcmd.txt"), encoding="cp1252") as fh:
+                made = fh.read()
+            parts = made.split("*CLEAR\n")
+            for n, part in enumerate(parts):
+                write(os.path.join(tmp, "part%d" % n), part)
+                self.assertIn("*PARAMETER\nha 6.5\n** Situation 1:", part)
+            first, second = (situations(os.path.join(tmp, "part%d" % n)) for n in (0, 1))
+            self.assertGreater(len(first), 5)
+            self.assertEqual(first, second)
+            self.assertNotIn("placeholder", made)
+            self.assertIn("*LISTE prf\n- %d dispersion" % len(first), made)
+            run = subprocess.run([os.environ["ZIR_EXE"], tmp], capture_output=True)
+            self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+            both = dmna.read_grid(os.path.join(tmp, "total-cnc")).values
+            one = dmna.read_grid(os.path.join(tmp, "extra-cnc")).values
+            # cnc adds over sources: the total is the additional load plus
+            # the second source's share, to float precision.
+            self.assertTrue((both >= one * (1 - 1e-5)).all())
+            self.assertGreater(both.sum(), one.sum() * 1.05)
+            self.assertGreater(one.sum(), 0)
+
+
+TWO_GROUPS = """\
+-:ZIRidev
+- Two parts: the total load of two sources, then the additional load.
+*DIMENSIONIERUNG
+*GITTER
+nx 15
+ny 15
+dr 20
+xr -150
+yr -150
+*QUELLE
+hq 3
+eq 1000
+*QUELLE add
+xq 40
+yq 30
+eq 800
+** Situations of the total load: placeholder
+*PARAMETER run
+ha 6.5
+*SPEICHERN cnc
+fi "total-cnc"
+*CLEAR
+*QUELLE
+xq 0
+yq 0
+eq 1000
+*PARAMETER
+ha 6.5
+** the profile of the first situation
+*LISTE prf
+*PARAMETER run
+ua 3
+*
+** the parameters
+*TABELLE
+*PARAMETER run
+ua 2
+*SPEICHERN cnc
+fi "extra-cnc"
+*ENDE
+"""
 
 
 class ExampleTest(unittest.TestCase):
