@@ -303,7 +303,7 @@ class ServiceTest(unittest.TestCase):
                     made = sections_text(os.path.join(tmp, "a.txt"))
                     self.assertTrue(made == sections_text(os.path.join(tmp, "b.txt")))
                     self.assertTrue(made.startswith("*PARAMETER\nha 7.3\n** Situation 1:"))
-                    self.assertRegex(a.stdout, r"ha: 7.3 m \(the series' \+ line, roughness class 0.2 m\)")
+                    self.assertIn("ha: 7.3 m (the series' + line, roughness class 0.2 m)", a.stdout)
                     self.assertRegex(a.stdout, r"hours used +%d\n" % used)
                     variable = int(re.search(r"variable direction: (\d+) h", a.stdout).group(1))
                     self.assertGreater(variable, 100)
@@ -415,7 +415,7 @@ class ServiceTest(unittest.TestCase):
                 (["s.csv", *base, "--z0", "inf"], 2, "argument --z0: not a finite number: inf"),
                 (["s.csv", *base, "--z0", "1e-9"], 0, None),
                 (["s.csv", *base, "--z0", "20"], 2, "--z0 20: the roughness length"),
-                (["s.csv", *base, "--bounds", "1,nan"], 2, '--bounds: "1,nan" is not a list of finite'),
+                (["s.csv", *base, "--bounds", "1,nan"], 2, '--bounds: "1,nan" is not a list'),
                 (["s.csv", *base, "--bounds", "1,1e309"], 2, '--bounds: "1,1e309" is not a list'),
                 (["s.csv", *base, "--calm", "inf"], 2, "argument --calm: not a finite number"),
                 (["s.csv", *base, "--ha", "nan"], 2, "argument --ha: not a finite number"),

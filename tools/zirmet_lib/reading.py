@@ -152,7 +152,8 @@ class Clock:
             before_line, before, before_text = self.last
             step = (when - before).total_seconds() / 3600
             if step == 0:
-                raise self.fail(line, "the hour %s repeats the hour of line %d" % (text, before_line))
+                raise self.fail(line, "the hour %s repeats the hour of line %d"
+                                % (text, before_line))
             if step < 0:
                 raise self.fail(line, "the hour %s comes before %s of line %d (a second series "
                                 "appended?)" % (text, before_text, before_line))
