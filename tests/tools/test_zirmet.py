@@ -413,7 +413,8 @@ class ServiceTest(unittest.TestCase):
                      for v in ("=nan", "=inf", "=-inf", "=NaN")]
             cases += [
                 (["s.csv", *base, "--z0", "inf"], 2, "argument --z0: not a finite number: inf"),
-                (["s.csv", *base, "--z0", "1e-9"], 0, None),
+                (["s.csv", *base, "--z0", "1e-9"], 2, "--z0 1e-09: the roughness length"),
+                (["s.csv", *base, "--z0", "0.0001"], 0, None),
                 (["s.csv", *base, "--z0", "20"], 2, "--z0 20: the roughness length"),
                 (["s.csv", *base, "--bounds", "1,nan"], 2, '--bounds: "1,nan" is not a list'),
                 (["s.csv", *base, "--bounds", "1,1e309"], 2, '--bounds: "1,1e309" is not a list'),

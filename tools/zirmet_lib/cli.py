@@ -149,13 +149,14 @@ COLUMN_DEFAULTS = {"dir": "dir", "speed": "speed", "hours": "hours", "skip": 0,
 
 def check_arguments(args):
     """Values of the options, checked; raises UsageError."""
-    if not 0 < args.z0 <= 10:
-        raise UsageError("--z0 %g: the roughness length must be above 0 and at most 10 m" % args.z0)
+    # The situations write z0 with four decimals and ha with two: smaller
+    # values would read as 0, which the model takes for a test profile or 10 m.
+    if not 0.0001 <= args.z0 <= 10:
+        raise UsageError("--z0 %g: the roughness length must be from 0.0001 to 10 m" % args.z0)
     if not 0 <= args.calm <= 5:
         raise UsageError("--calm %g: the calm threshold must be from 0 to 5 m/s" % args.calm)
-    if args.ha is not None and not 0 < args.ha <= 1000:
-        raise UsageError("--ha %g: the anemometer height must be above 0 and at most 1000 m"
-                         % args.ha)
+    if args.ha is not None and not 0.1 <= args.ha <= 1000:
+        raise UsageError("--ha %g: the anemometer height must be from 0.1 to 1000 m" % args.ha)
     if args.re is not None and not -360 <= args.re <= 360:
         raise UsageError("--re %g: the direction must be from -360 to 360 degrees" % args.re)
     if args.nw is not None and not 1 <= args.nw <= 360:

@@ -52,8 +52,8 @@ def layout(path):
     """"series", "statistic" or None (a CSV file) by the file's content."""
     lines = read_lines(path)
     heads = [line.strip() for line in lines[:200] if line.strip()]
-    if any(re.match(r"AK\s", h) for h in heads) and \
-            all(h[0] in "*+" or re.match(r"AK\s", h) for h in heads):
+    if heads and (heads[0][0] in "*+" or re.match(r"AK\s", heads[0])) and \
+            any(re.match(r"AK\s", h) for h in heads):
         return "series"
     body = [line for line in lines if line.strip()]
     if any(ROW.fullmatch(line) for line in body[4:6]) and \
