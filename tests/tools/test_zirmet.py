@@ -185,6 +185,7 @@ class SeriesTest(unittest.TestCase):
              r"\*CLEAR between them"),
             (head + good, template_run % 10, ["--ha", "4"],
              r"template t\.txt line 3: ha 10 differs from the anemometer height 4 m \(--ha\)"),
+            (head + good, None, [], r"no anemometer height: give --ha M"),
         ]
         for data, template, extra, message in cases:
             with self.subTest(message=message), tempfile.TemporaryDirectory() as tmp:
@@ -404,42 +405,34 @@ class ServiceTest(unittest.TestCase):
                     self.assertRegex(r.stderr, r"^\*\*\* " + message + r".*! \(zirmet\)\n$")
 
     def test_options_and_inputs_not_finite_or_out_of_range(self):
+        # Every float option: nan and inf are a bad command line; then the
+        # ranges, and data beyond them.
+        finite = ["--%s=%s" % (o, v) for o in ("re", "z0", "calm", "ha", "variable", "total")
+                  for v in ("nan", "inf", "-inf")]
+        stat = ["st.csv", "--statistic", "--speed", "ff", "--dir", "dd", "--km", "ak"]
+        cases = [([opt], 2, "argument %s: not a finite number" % opt.split("=")[0])
+                 for opt in finite] + [
+            (["--z0", "1e-9"], 2, "--z0 1e-09: the roughness length"),
+            (["--z0", "20"], 2, "--z0 20: the roughness length"), (["--z0", "0.0001"], 0, ""),
+            (["--bounds", "1,nan"], 2, '--bounds: "1,nan" is not a list'),
+            (["--bounds", "1,1e309"], 2, '--bounds: "1,1e309" is not a list'),
+            (["--ha", "-4"], 2, "--ha -4: the anemometer height"),
+            (["--re", "1e300"], 2, "--re 1e+300: the direction"),
+            (["big.csv", "--lm", "L"], 1, "big.csv line 2: wind speed 1e300 above 100 m/s"),
+            (stat + ["--hours", "h"], 1, "the values of the statistic add up beyond any number")]
         with tempfile.TemporaryDirectory() as tmp:
             write(os.path.join(tmp, "s.csv"), "time,dir,speed,L\nt1,270,3,-50\n")
             write(os.path.join(tmp, "st.csv"), "ff,dd,ak,h\n1,1,I,1e308\n2,1,I,1e308\n")
             write(os.path.join(tmp, "big.csv"), "time,dir,speed,L\nt1,270,1e300,-50\n")
-            base = ["--lm", "L", "--z0", "0.5", "--ha", "10", "-o", "x.txt", "--no-rose"]
-            cases = [(["s.csv", *base, "--re" + v], 2, "argument --re: not a finite number")
-                     for v in ("=nan", "=inf", "=-inf", "=NaN")]
-            cases += [
-                (["s.csv", *base, "--z0", "inf"], 2, "argument --z0: not a finite number: inf"),
-                (["s.csv", *base, "--z0", "1e-9"], 2, "--z0 1e-09: the roughness length"),
-                (["s.csv", *base, "--z0", "0.0001"], 0, None),
-                (["s.csv", *base, "--z0", "20"], 2, "--z0 20: the roughness length"),
-                (["s.csv", *base, "--bounds", "1,nan"], 2, '--bounds: "1,nan" is not a list'),
-                (["s.csv", *base, "--bounds", "1,1e309"], 2, '--bounds: "1,1e309" is not a list'),
-                (["s.csv", *base, "--calm", "inf"], 2, "argument --calm: not a finite number"),
-                (["s.csv", *base, "--ha", "nan"], 2, "argument --ha: not a finite number"),
-                (["s.csv", *base, "--ha", "-4"], 2, "--ha -4: the anemometer height"),
-                (["s.csv", *base, "--re", "1e300"], 2, "--re 1e+300: the direction"),
-                (["s.csv", *base, "--variable", "inf"], 2, "argument --variable: not a finite"),
-                (["s.csv", "--lm", "L", "--z0", "0.5", "-o", "x.txt", "--no-rose"], 2,
-                 "no anemometer height: give --ha M"),
-                (["big.csv", *base], 1, "big.csv line 2: wind speed 1e300 above 100 m/s"),
-                (["st.csv", "--statistic", "--speed", "ff", "--dir", "dd", "--km", "ak", "--hours",
-                  "h", "--z0", "0.5", "--ha", "10", "-o", "x.txt", "--no-rose"], 1,
-                 "the values of the statistic add up beyond any number"),
-                (["st.csv", "--statistic", "--speed", "ff", "--dir", "dd", "--km", "ak", "--z0",
-                  "0.5", "--freq", "h", "--total", "inf", "-o", "x.txt", "--no-rose"], 2,
-                 "argument --total: not a finite number"),
-            ]
             for argv, code, message in cases:
                 with self.subTest(argv=argv):
-                    r = run_zirmet(*argv, cwd=tmp)
+                    data = [] if argv[0].endswith(".csv") else ["s.csv", "--lm", "L"]
+                    r = run_zirmet(*data, "--z0", "0.5", "--ha", "10", *argv, "-o", "x.txt",
+                                   "--no-rose", cwd=tmp)
                     self.assertEqual(r.returncode, code, r.stderr)
-                    if message:
-                        self.assertRegex(r.stderr, r"^\*\*\* " + re.escape(message) +
-                                         r".*! \(zirmet\)\n$")
+                    self.assertRegex(r.stderr, r"^\*\*\* " + re.escape(message) +
+                                     r".*! \(zirmet\)\n$" if message else "^$")
+
 
 TEMPLATE = """\
 -:ZIRidev

@@ -307,8 +307,11 @@ def anemometer_height(args, series, template):
         ha, note = None, ""
     own = [g.ha for g in template.groups if g.ha] if template else []
     if ha is None:
-        if template and len(own) == len(template.groups) and \
-                len({value for value, _ in own}) == 1:
+        if len({value for value, _ in own}) > 1:
+            raise TemplateError("template %s lines %d and %d: the groups of *PARAMETER run "
+                                 "sections have different ha, but the weather has one anemometer "
+                                 "height" % (os.path.basename(args.template), own[0][1], own[-1][1]))
+        if template and len(own) == len(template.groups):
             return own[0][0], "the template, line %d" % own[0][1]
         raise UsageError("no anemometer height: give --ha M, the height above ground of the wind "
                          "measurements (a weather service's series names it in its + line), or set "
@@ -335,8 +338,10 @@ def summary(args, result, units, sectors, series, speeds, ha, ha_note, template)
              % (num(args.z0, 4), sectors.nw, sectors.width, num(sectors.centre(0), 4))]
     read = "%-16s%10s" % ("hours read", num(result.hours_read, 2))
     hours = series.hours if series else []
-    if hours:
-        read += "  (%s to %s)" % (hours[0].time, hours[-1].time)
+    period = series.period if series and series.period else \
+        (hours[0].time, hours[-1].time) if hours else None
+    if period:
+        read += "  (%s to %s)" % period
     lines.append(read)
     if series:
         skipped = "%-16s%10d" % ("hours skipped", len(result.gaps))
@@ -357,8 +362,7 @@ def summary(args, result, units, sectors, series, speeds, ha, ha_note, template)
         lines.append("variable direction: %d h (spread like calms, in their own speed class)"
                      % result.variable)
         if series.timed:
-            period = "%s to %s" % (hours[0].time, hours[-1].time) if hours else "none"
-            lines.append("period: %s" % period)
+            lines.append("period: %s to %s" % period)
             missing = sum(n for _, _, n in series.holes)
             text = "time gaps: %d, %d h missing" % (len(series.holes), missing)
             if series.holes:

@@ -104,6 +104,7 @@ class Series:
     holes: list = field(default_factory=list)  # (line, time before, missing hours)
     ha: float = None            # anemometer height (m) the file names, if any
     ha_note: str = ""
+    period: tuple = None        # time texts of the first and the last hour read, when timed
 
 
 MAX_SPEED = 100.0  # m/s; a faster hourly mean is a fault of the data
@@ -145,7 +146,10 @@ class Clock:
     repeated or earlier time is refused, a gap is counted."""
 
     def __init__(self, fail):
-        self.fail, self.last, self.holes = fail, None, []
+        self.fail, self.first, self.last, self.holes = fail, None, None, []
+
+    def period(self):
+        return (self.first, self.last[2]) if self.last else None
 
     def tick(self, line, when, text):
         if self.last is not None:
@@ -163,6 +167,7 @@ class Clock:
             if step > 1:
                 self.holes.append((line, before_text, int(step) - 1))
         self.last = (line, when, text)
+        self.first = self.first or text
 
 
 def stability_reader(table, kind, codes=False):
@@ -258,7 +263,8 @@ def read_series(table, columns, kind, missing=DEFAULT_MISSING, calm=0.0, codes=F
         # Times such as 24:00 mark the end of the hour.
         for h in hours:
             h.when -= datetime.timedelta(hours=1)
-    return Series(hours, gaps, len(hours) + len(gaps), bool(timed), clock.holes)
+    return Series(hours, gaps, len(hours) + len(gaps), bool(timed), clock.holes,
+                  period=clock.period())
 
 
 @dataclass

@@ -144,7 +144,7 @@ def read_series(path, z0, calm):
         hours.append(Hour(n, stamp, direction, speed, KM_CLASSES[km - 1], when, variable))
     if not read:
         raise InputError("%s holds no hours (AK lines)" % path)
-    series = Series(hours, gaps, read, True, clock.holes)
+    series = Series(hours, gaps, read, True, clock.holes, period=clock.period())
     if series.holes:
         line, before, missing = series.holes[0]
         raise fail(line, "%d hours missing after %s: the series must go on hour by hour"
