@@ -358,6 +358,15 @@ class ServiceTest(unittest.TestCase):
             self.assertIn("time gaps: 2, 3899 h missing (30 h after 2023-01-05 03:00, line 101; "
                           "3869 h after 2023-01-06 10:00, line 102)", r.stdout)
             self.assertRegex(r.stdout, r"--- the data cover 5\d\.\d % of a year")
+            # The hour that the end of daylight saving time repeats is none
+            # when the offsets are given.
+            write(os.path.join(tmp, "d.csv"), "time,dd,ff,ak\n" + "".join(
+                "2023-10-29T%s,90,3,III/1\n" % t for t in ("01:00+02:00", "02:00+02:00",
+                                                           "02:00+01:00", "03:00+01:00")))
+            r = run_zirmet("d.csv", "--dir", "dd", "--speed", "ff", "--km", "ak", "--z0", "0.2",
+                           "--ha", "10", "-o", "x.txt", "--no-rose", cwd=tmp)
+            self.assertIn("hours used               4\n", r.stdout, r.stderr)
+            self.assertIn("time gaps: 0, 0 h missing", r.stdout)
 
     def test_statistic_reads_as_the_same_frequencies_in_csv(self):
         rng = random.Random(11)

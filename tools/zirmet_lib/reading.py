@@ -109,7 +109,7 @@ class Series:
 
 MAX_SPEED = 100.0  # m/s; a faster hourly mean is a fault of the data
 TIME = re.compile(r"(\d{4})-(\d{1,2})-(\d{1,2})(?:[T ](\d{1,2})(?::(\d{2})(?::(\d{2}))?)?)?"
-                  r"(?:Z|[+-]\d{2}:?\d{2})?|(\d{1,2})\.(\d{1,2})\.(\d{4})[ T]+(\d{1,2})"
+                  r"(?:Z|([+-])(\d{2}):?(\d{2}))?|(\d{1,2})\.(\d{1,2})\.(\d{4})[ T]+(\d{1,2})"
                   r"(?::(\d{2})(?::(\d{2}))?)?")
 
 
@@ -118,20 +118,27 @@ TIME24 = re.compile(r"[T ]24(?::00){0,2}$")
 
 def parse_time(text):
     """A date and hour such as "2023-01-31 24:00", "2023-01-31T23" or
-    "31.01.2023 24:00" as datetime (hour 24 is the next day's 0 h); None
-    for a text that is no date, ValueError for an impossible one."""
+    "31.01.2023 24:00" as datetime (hour 24 is the next day's 0 h); a time
+    with an offset such as "+01:00" is taken to UTC, so that the hour that a
+    change to or from daylight saving time repeats is no repeat. None for a
+    text that is no date, ValueError for an impossible one."""
     m = TIME.fullmatch(text.strip())
     if not m:
         return None
     g = m.groups()
+    offset = datetime.timedelta(0)
     if g[0] is not None:
         y, mo, d, h, mi, sec = g[0], g[1], g[2], g[3] or 0, g[4] or 0, g[5] or 0
+        if g[6]:
+            offset = (1 if g[6] == "+" else -1) * datetime.timedelta(hours=int(g[7]),
+                                                                      minutes=int(g[8]))
     else:
-        d, mo, y, h, mi, sec = g[6], g[7], g[8], g[9], g[10] or 0, g[11] or 0
+        d, mo, y, h, mi, sec = g[9], g[10], g[11], g[12], g[13] or 0, g[14] or 0
     h, mi, sec = int(h), int(mi), int(sec)
     if h > 24 or (h == 24 and (mi or sec)):
         raise ValueError("hour %d" % h)
-    return datetime.datetime(int(y), int(mo), int(d), 0, mi, sec) + datetime.timedelta(hours=h)
+    return datetime.datetime(int(y), int(mo), int(d), 0, mi, sec) + \
+        datetime.timedelta(hours=h) - offset
 
 
 def hour_text(when):
