@@ -212,7 +212,7 @@ class BadInputTest(unittest.TestCase):
                               ([f, "--levels", "0.2,0.1"], r"levels must increase"),
                               ([f, f, "-o", "x.png"], r"-o names one map"),
                               ([f, "--no-png"], r"writes nothing"),
-                              ([f, "--crs", "EPSG:25832"], r"give --asc too"),
+                              ([f, "--crs", "EPSG:25832"], r"give one of them"),
                               ([f, "--asc", "x.asc", "--crs", "25832"], r"EPSG:NNNN expected"),
                               ([f, "--asc", "x.asc", "--crs", "EPSG:4326"], r"not in metres"),
                               ([f, "--origin", "5e5"], r"--origin: 2 values expected")):
@@ -344,8 +344,9 @@ class MapTest(unittest.TestCase):
                         self.assertEqual(fig._suptitle.get_text(),
                                          title or texts.TEXTS[lang]["title"][kind])
                         self.assertTrue(drawn["ax"].get_title().startswith("Stall Nord\n"))
-                        if kind == "cnc":
-                            self.assertIn("(OU/m³)", drawn["colorbar"].ax.get_ylabel())
+                        if kind == "cnc":  # the odor unit in the map's language
+                            self.assertIn("(%s/m³)" % ("OU" if lang == "en" else "GE"),
+                                          drawn["colorbar"].ax.get_ylabel())
                         expected = [texts.TEXTS[lang][k] for k in ("area", "source", "points")]
                         if kind == "frh":
                             expected = ["%.2f: %s" % (v, meaning) for v, meaning in
