@@ -316,6 +316,7 @@ int ZidInit() {
   if (prm::nl < 0) return InvalidValue("nl", prm::nl);
   if (prm::nw <= 0) return InvalidValue("nw", prm::nw);
   if (prm::nz < 1) return InvalidValue("nz", prm::nz);
+  if (prm::ep < 0) return InvalidValue("ep", prm::ep);  // EPSG codes are positive
   // The concentration scale 10^((ll+k)/nc) must stay within the normal
   // numbers of single precision, or its classes become 0 or inf.
   if (int64_t{prm::ll} < -37 * int64_t{prm::nc} ||
