@@ -80,7 +80,8 @@ def make_parser():
     p = zirtool.Parser(
         prog="zirmap", formatter_class=argparse.RawDescriptionHelpFormatter,
         description="Draws maps (PNG) of the result grids cnc, fro, frh and r90 "
-                    "of a model run and exports them as ESRI ASCII grids.",
+                    "of a model run and exports them as ESRI ASCII grids, GeoTIFFs and "
+                    "GeoPackages of contour polygons.",
         epilog=USAGE_EPILOG)
     p.add_argument("files", nargs="+", metavar="FILE",
                    help='result file ".dmna" (the extension may be left out)')
