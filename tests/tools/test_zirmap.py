@@ -398,6 +398,27 @@ class MapTest(unittest.TestCase):
                 self.assertIn("EPSG:25832" if origin else "x (m)", ax.get_xlabel())
                 mapplot.plt.close(fig)
 
+    def test_source_list_of_the_header_outlines_the_areas_the_maximum_skips(self):
+        # Two sources of a run with groups: a point source and an area turned
+        # 90 degrees (corner 40,0, side a 20 m north, side b 10 m west).
+        v = np.zeros((5, 4))
+        v[3, 1] = 0.9    # x 30, y 10: inside the area
+        v[1, 2] = 0.4    # x 10, y 20: outside
+        with tempfile.TemporaryDirectory() as tmp:
+            path = os.path.join(tmp, "frh.dmna")
+            write_dmna(path, ['mode\t"text"', 'mark\t"Häufigkeit von Belästigungsstunden"',
+                              "xmin\t0", "ymin\t0", "delt\t10", 'sqsg\t"barn"\t"tank"',
+                              "sqxq\t0\t40", "sqyq\t0\t0", "sqaq\t0\t20", "sqbq\t0\t10",
+                              "sqrq\t0\t90", "dims\t2", "size\t4", "lowb\t0\t0", "hghb\t4\t3"],
+                       "\n".join("".join("\t%g" % x for x in row) for row in v) + "\n***\n")
+            g = dmna.read_grid(path)
+        self.assertEqual([(q.group, q.is_area) for q in g.sources], [("barn", False), ("tank", True)])
+        fig, drawn = mapplot.build_map(g)
+        mapplot.plt.close(fig)
+        self.assertEqual(drawn["maximum"], (0.4, 10.0, 20.0, True))
+        self.assertIn(texts.TEXTS["en"]["area"], drawn["legend"])
+        self.assertIn(texts.TEXTS["en"]["source"], drawn["legend"])
+
     def test_png_from_the_command_line(self):
         with tempfile.TemporaryDirectory() as tmp:
             out = os.path.join(tmp, "m.png")
