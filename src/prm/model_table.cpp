@@ -24,6 +24,7 @@ char* op;
 char* ti;
 double xf;
 double yf;
+int32_t ep;
 float zp;
 
 int32_t np;
@@ -182,6 +183,7 @@ PrmRecord PrmTable[] = {
     Str("ti", "TEST", 255, &ti, "Titel"),
     Dbl("xf", "0", &xf, "X-Koordinate des Referenzpunktes"),
     Dbl("yf", "0", &yf, "Y-Koordinate des Referenzpunktes"),
+    Int("ep", "0", &ep, "EPSG-Code des Koordinatensystems (0: keiner)"),
     Flt("zp", " %10.1f", "1.5", &zp, "Z-Koordinate der Aufpunkte (m)"),
 
     Sec("*a", "PNT", "Definition der Aufpunkte"),

@@ -27,6 +27,7 @@ extern char* op;
 extern char* ti;
 extern double xf;
 extern double yf;
+extern int32_t ep;  // EPSG code of the system of xf, yf; 0: none
 extern float zp;
 
 // section *a
