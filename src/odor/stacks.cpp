@@ -105,8 +105,8 @@ void Report(const std::vector<Source>& list, int s) {
   if (k.kind == StkWake)
     Warn("4",
          "source %d (stack %.1f m) is in the wake of a building of %.1f m (ratio %.2f below "
-         "bu=%.2f): the model cannot represent the building's flow field, no plume rise%s",
-         s + 1, k.top, k.building, k.ratio, prm::bu,
+         "bu=%.2f): the model cannot represent the building's flow field%s%s",
+         s + 1, k.top, k.building, k.ratio, prm::bu, q.qr > 0 ? ", no plume rise" : "",
          k.line ? "; replaced by a vertical line from the ground" : "; consider qw 1");
   else if (k.kind == StkBetween && !k.line)
     Warn("5",
