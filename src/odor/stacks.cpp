@@ -104,7 +104,7 @@ void Report(const std::vector<Source>& list, int s) {
                  k.line ? ", Ersatz-Linienquelle ab Boden" : "");
   if (k.kind == StkWake)
     Warn("4",
-         "source %d (stack %.1f m) is in the wake of a building of %.1f m (ratio %.2f below "
+         "source %d (stack %.1f m) is in the wake of a building of %.1f m (ratio %.2f, at most "
          "bu=%.2f): the model cannot represent the building's flow field%s%s",
          s + 1, k.top, k.building, k.ratio, prm::bu, q.qr > 0 ? ", no plume rise" : "",
          k.line ? "; replaced by a vertical line from the ground" : "; consider qw 1");
@@ -145,7 +145,8 @@ StkClass StkClassify(const std::vector<Source>& list, int s) {
   }
   if (k.building > 0) {
     k.ratio = k.top / k.building;
-    k.kind = (k.ratio < prm::bu) ? StkWake : (k.ratio < prm::bo) ? StkBetween : StkFree;
+    // The rules speak of a stack "more than" 1.2 and 1.7 times the buildings.
+    k.kind = (k.ratio <= prm::bu) ? StkWake : (k.ratio <= prm::bo) ? StkBetween : StkFree;
   }
   k.outflow = k.top >= prm::bh && k.top >= k.building + prm::bd && q.vq >= prm::wv;
   k.line = q.qw == 1 && k.kind != StkFree;

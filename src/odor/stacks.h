@@ -18,7 +18,7 @@ enum StkRiseModel { StkNoRise = 0, StkGuideline = 1, StkBriggs = 2 };
 struct StkClass {
   float top = 0;       // m, top of the stack: hq + cq
   float building = 0;  // m, highest ridge within br stack heights (0: none)
-  float ratio = 0;     // top / building (0 without a building)
+  float ratio = 0;     // top / building (0 without a building): up to bu wake, up to bo between
   int kind = StkFree;
   bool outflow = false;  // free outflow: bh above ground, bd above the ridge, vq at least wv
   bool line = false;     // replaced by the vertical line from the ground (qw 1, not free)
