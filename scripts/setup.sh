@@ -21,6 +21,8 @@ command -v ninja >/dev/null || need+=(ninja-build)
 /usr/bin/python3 -c 'import numpy, matplotlib' 2>/dev/null || need+=(python3-numpy python3-matplotlib)
 # pyproj gives the coordinate systems of zirmap --crs.
 /usr/bin/python3 -c 'import pyproj' 2>/dev/null || need+=(python3-pyproj)
+# GDAL writes zirmap's GeoTIFFs and GeoPackages and reads base maps.
+/usr/bin/python3 -c 'from osgeo import gdal' 2>/dev/null || need+=(python3-gdal)
 if [ -n "$mpi" ]; then
   command -v mpirun >/dev/null || need+=(openmpi-bin)
   command -v mpicxx >/dev/null || need+=(libopenmpi-dev)

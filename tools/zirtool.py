@@ -12,6 +12,11 @@ def error(tag, text):
     sys.stderr.write("*** %s! (%s)\n" % (text, tag))
 
 
+def warning(tag, text):
+    """One warning line on standard error in the system's style."""
+    sys.stderr.write("--- %s! (%s)\n" % (text, tag))
+
+
 class UsageError(Exception):
     """A bad command line; the text says what is wrong."""
 

@@ -127,8 +127,37 @@ int Step(float x, float dx) {
   return 0;
 }
 
+void DffShift(float* c, float* work, int nz, float dz) {
+  const float* zk = prm::zk.f();
+  const float* ux = prm::ux.f();
+  // G(z): the flux below z, linear within each cell; the new cell j holds
+  // G(zk[j] - dz) - G(zk[j-1] - dz), which telescopes to the whole flux.
+  int i = 1;          // cell of the point looked up; the points only rise
+  double below = 0;   // flux of the cells under cell i
+  auto flux = [&](double z) {
+    if (z <= zk[0]) return 0.0;
+    while (i < nz && z >= zk[i]) {
+      below += 0.5 * (ux[i - 1] + ux[i]) * static_cast<double>(zk[i] - zk[i - 1]) * c[i];
+      i++;
+    }
+    const double part = std::min(z, static_cast<double>(zk[i])) - zk[i - 1];
+    return below + 0.5 * (ux[i - 1] + ux[i]) * part * c[i];
+  };
+  double total = 0;
+  for (int k = 1; k <= nz; k++)
+    total += 0.5 * (ux[k - 1] + ux[k]) * static_cast<double>(zk[k] - zk[k - 1]) * c[k];
+  double lower = flux(zk[0] - dz);
+  for (int j = 1; j <= nz; j++) {
+    const double upper = (j < nz) ? flux(zk[j] - dz) : total;
+    const double u = 0.5 * (ux[j - 1] + ux[j]);
+    work[j] = (u > 0) ? static_cast<float>((upper - lower) / (u * (zk[j] - zk[j - 1]))) : 0.0f;
+    lower = upper;
+  }
+  std::copy(work + 1, work + nz + 1, c + 1);
+}
+
 int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float* sd, float* ci,
-             float hq, float cq, int ni) {
+             float hq, float cq, int ni, const float* rise) {
   const int nz = prm::nz;
   assert(ni >= 0 && nz >= 1);
   assert(prm::zk.count > nz && prm::ux.count > nz && prm::kz.count > nz && prm::ww.count > nz);
@@ -285,6 +314,7 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
         return DFF_FAIL(tag("8"), "*** error in x-step (n=%d)! (%s)\n", n);
       std::copy(W.cnew + 1, W.cnew + nz + 1, c + 1);
     }
+    if (rise && rise[n] > rise[n - 1]) DffShift(c, W.cnew, nz, rise[n] - rise[n - 1]);
 
     double flux = 0, mass = 0;
     for (int i = 1; i <= nz; i++) {
@@ -318,12 +348,12 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
 }
 
 int DffPlumeQuiet(const float* cx, float* cg, float* cp, float* ca, float* sy, float* sd, float* ci,
-                  float hq, float cq, int ni) {
+                  float hq, float cq, int ni, const float* rise) {
   struct QuietCall {
     QuietCall() { Quiet = true; }
     ~QuietCall() { Quiet = false; }
   } quiet;
-  return DffPlume(cx, cg, cp, ca, sy, sd, ci, hq, cq, ni) < 0 ? 1 : 0;
+  return DffPlume(cx, cg, cp, ca, sy, sd, ci, hq, cq, ni, rise) < 0 ? 1 : 0;
 }
 
 void DffKeepDeposition() { Vdep = Deposition((prm::sw > 0) ? prm::sw : prm::ww[0]); }

@@ -31,10 +31,19 @@ int Step(float x, float dx);
 // source spans hq..hq+cq (m); cq <= 0 spreads it over the cell of hq. Reads
 // the profiles and parameters of the boundary-layer profile. The deposition
 // velocity of the last call with vd or ad given is kept for later calls.
+// rise, when not null, holds the plume rise (m) at cx[0..ni]: after each
+// interval the profile is shifted up by the growth of the rise (DffShift).
 // Returns 0, or -1 after an error message (vd or ad negative, more work than
 // DffMaxLevelSteps, a failing step).
 int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float* sd, float* ci,
-             float hq, float cq, int ni);
+             float hq, float cq, int ni, const float* rise = nullptr);
+
+// Shifts the concentration c[1..nz] of the profile in force (zk, ux) up by
+// dz (m), keeping the flux sum(u h c): the flux density u c, constant within
+// each cell, is moved up and averaged over the cells again; what passes the
+// top stays in the top cell, the cells below dz are emptied from below.
+// work holds nz+1 values.
+void DffShift(float* c, float* work, int nz, float dz);
 
 // DffPlume for one of several tables made side by side: the same table,
 // but where DffPlume would write a message (an error, the warning that it
@@ -43,7 +52,7 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
 // it at once, while no other function of this module runs. Returns 0 when
 // the table is complete, 1 when DffPlume must make it (and say what it says).
 int DffPlumeQuiet(const float* cx, float* cg, float* cp, float* ca, float* sy, float* sd, float* ci,
-                  float hq, float cq, int ni);
+                  float hq, float cq, int ni, const float* rise = nullptr);
 
 // Keeps the deposition velocity as DffPlume does, for a table that
 // DffPlumeQuiet has made.

@@ -56,23 +56,33 @@ bool Contains(const char* text, const char* word) { return std::strstr(text, wor
 // against a receptor on a source cell centre grows with them.
 constexpr double kLargeCoordinate = 100000;
 
-// Warns, on the screen and in the log whatever the verbose level, about the
-// first of the coordinates that is large, and tells whether it did. The run
-// goes on.
-bool WarnLargeCoordinates(const char* site,
-                          std::initializer_list<std::pair<std::string, double>> coords) {
+// Warns, on the screen and in the log whatever the verbose level, naming
+// every coordinate that is large, x and y alike, in one line. The run goes on.
+void WarnLargeCoordinates(const char* site, const std::vector<std::pair<std::string, double>>& coords) {
+  constexpr int kNamed = 8;  // the line stays readable with thousands of points
+  std::string list;
+  int count = 0;
   for (const auto& [name, v] : coords) {
     if (!(std::fabs(v) > kLargeCoordinate)) continue;
-    const int verbose = MsgVerbose;
-    MsgVerbose = std::max(MsgVerbose, 1);
-    MsgOut(
-        "--- coordinate %s=%.1f m exceeds 100000 m: the model computes in single precision, "
-        "use coordinates relative to a reference point near the source! (%s)\n",
-        name.c_str(), v, MsgTag(ModName, "Main", site).s);
-    MsgVerbose = verbose;
-    return true;
+    if (++count > kNamed) continue;
+    char item[64];
+    std::snprintf(item, sizeof item, "%.1f", v);
+    if (count > 1) list += ", ";
+    list += name;
+    list += '=';
+    list += item;
+    list += " m";
   }
-  return false;
+  if (count == 0) return;
+  if (count > kNamed) list += " and " + std::to_string(count - kNamed) + " more";
+  const int verbose = MsgVerbose;
+  MsgVerbose = std::max(MsgVerbose, 1);
+  MsgOut(
+      "--- %s %s %s 100000 m: the model computes in single precision, "
+      "use coordinates relative to a reference point near the source! (%s)\n",
+      count > 1 ? "coordinates" : "coordinate", list.c_str(), count > 1 ? "exceed" : "exceeds",
+      MsgTag(ModName, "Main", site).s);
+  MsgVerbose = verbose;
 }
 
 // Receptor points: np defaults to mp and must fit the coordinate vectors.
@@ -89,12 +99,14 @@ int CheckPoints() {
              prm::mp);
     return 10;
   }
+  std::vector<std::pair<std::string, double>> coords;
   for (int n = 0; n < prm::np; n++) {
-    std::string i = "[";
-    i += std::to_string(n);
-    i += ']';
-    if (WarnLargeCoordinates("22", {{"xp" + i, prm::xp[n]}, {"yp" + i, prm::yp[n]}})) break;
+    char index[16];
+    std::snprintf(index, sizeof index, "[%d]", n);
+    coords.push_back({std::string("xp") + index, prm::xp[n]});
+    coords.push_back({std::string("yp") + index, prm::yp[n]});
   }
+  WarnLargeCoordinates("22", coords);
   return 0;
 }
 
@@ -218,12 +230,15 @@ int Dispatch(const char* section, char* argument, bool& end) {
       return 0;
     case 'g': {
       if (DefineGrid() < 0 || MsgErr < 0) return FAIL("8", 8, "*** error in generation of grid! (%s)\n");
-      const double far = static_cast<double>(prm::nx - 1) * prm::dr;  // m, to the far nodes
-      WarnLargeCoordinates(
-          "21", {{"xr", prm::xr},
-                 {"yr", prm::yr},
-                 {"xr+(nx-1)*dr", prm::xr + far},
-                 {"yr+(ny-1)*dr", prm::yr + static_cast<double>(prm::ny - 1) * prm::dr}});
+      // Per axis the near edge, or the far one when only that is large.
+      const double xFar = prm::xr + static_cast<double>(prm::nx - 1) * prm::dr;  // m
+      const double yFar = prm::yr + static_cast<double>(prm::ny - 1) * prm::dr;  // m
+      const bool xNear = std::fabs(prm::xr) > kLargeCoordinate;
+      const bool yNear = std::fabs(prm::yr) > kLargeCoordinate;
+      WarnLargeCoordinates("21", {xNear ? std::pair<std::string, double>{"xr", prm::xr}
+                                        : std::pair<std::string, double>{"xr+(nx-1)*dr", xFar},
+                                  yNear ? std::pair<std::string, double>{"yr", prm::yr}
+                                        : std::pair<std::string, double>{"yr+(ny-1)*dr", yFar}});
       return 0;
     }
     case 'l':
@@ -301,6 +316,7 @@ int ZidInit() {
   if (prm::nl < 0) return InvalidValue("nl", prm::nl);
   if (prm::nw <= 0) return InvalidValue("nw", prm::nw);
   if (prm::nz < 1) return InvalidValue("nz", prm::nz);
+  if (prm::ep < 0) return InvalidValue("ep", prm::ep);  // EPSG codes are positive
   // The concentration scale 10^((ll+k)/nc) must stay within the normal
   // numbers of single precision, or its classes become 0 or inf.
   if (int64_t{prm::ll} < -37 * int64_t{prm::nc} ||

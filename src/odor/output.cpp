@@ -15,6 +15,7 @@
 #include "odor/odor.h"
 #include "odor/receptors.h"
 #include "prm/params.h"
+#include "prm/prm.h"
 
 namespace {
 
@@ -49,7 +50,8 @@ bool IsLogName(const char* name) { return name && std::strncmp(name, "LOG", 3) =
 std::string LabelLine(const char* key, int n, float origin) {
   std::string line = key;
   for (int i = 0; i <= n; i++) {
-    std::string item = std::string("\t") + FormatCoord(i * prm::dr + origin);
+    // In double: a float sum near 5e6 m would round the label by up to 0.25 m.
+    std::string item = std::string("\t") + FormatCoord(i * static_cast<double>(prm::dr) + origin);
     if (line.size() + item.size() < kLabelLine - 2) line += item;
   }
   return line + "\n";
@@ -72,6 +74,17 @@ int CheckFinite(AryDesc& a, const char* name) {
   return 0;
 }
 
+// The national reference point of the model's origin (xf, yf) and its
+// coordinate system (ep), so that a result file alone can be placed; only
+// what the command file gave, so other runs keep their headers.
+void AppendReference(std::string& header) {
+  if (PrmIsSet("xf") > 0 || PrmIsSet("yf") > 0) {
+    AppendF(header, "refx\t%s\n", FormatCoord(prm::xf));
+    AppendF(header, "refy\t%s\n", FormatCoord(prm::yf));
+  }
+  if (prm::ep != 0) AppendF(header, "epsg\t%d\n", prm::ep);
+}
+
 // Releases the work array on every path out of WriteResult.
 struct WorkArray {
   AryDesc desc{};
@@ -80,12 +93,11 @@ struct WorkArray {
 
 }  // namespace
 
+// Two decimals at every magnitude: the exponent form "%10.3le" that large
+// values once got rounded a northing such as 5734050 to 5.734e+06, 50 m off.
+// Readers take either form.
 const char* FormatCoord(double v) {
-  static char text[40];
-  if (v > 1000000 || v < -1000000) {
-    std::snprintf(text, sizeof text, "%10.3le", v);
-    return text;
-  }
+  static char text[352];  // "%1.2lf" of the largest double
   std::snprintf(text, sizeof text, "%1.2lf", v);
   for (int i = static_cast<int>(std::strlen(text)) - 1; i > 0; i--) {
     if (text[i] == '0') {
@@ -197,6 +209,7 @@ int WriteResult(char* names) {
     AppendF(header, "xmin\t%s\n", FormatCoord(prm::xr));
     AppendF(header, "ymin\t%s\n", FormatCoord(prm::yr));
     AppendF(header, "delt\t%s\n", FormatCoord(prm::dr));
+    AppendReference(header);
     AppendF(header, "mark\t\"%s\"\n", title);
     header += LabelLine("ilbl", prm::nx, prm::xr);
     header += LabelLine("jlbl", prm::ny, prm::yr);

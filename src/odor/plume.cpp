@@ -15,6 +15,7 @@
 #include "msg/msg.h"
 #include "odor/odor.h"
 #include "odor/sources.h"
+#include "odor/stacks.h"
 #include "prm/params.h"
 
 namespace {
@@ -63,7 +64,7 @@ int CalcTable(Source& q, int s, int count, bool made) {
     DffKeepDeposition();
   else
     rc = DffPlume(q.cx.data(), q.cg.data(), q.cp.data(), q.ca.data(), q.sy.data(), q.sd.data(),
-                  q.ci.data(), q.hq, q.cq, ni);
+                  q.ci.data(), q.ht, q.ct, ni, q.rz.empty() ? nullptr : q.rz.data());
   if (rc < 0 || MsgErr < 0) return MSG_FAIL(tag("1"), "*** plume functions%s! (%s)\n", of.c_str());
   // The flux at the source is the part of the emission inside the vertical
   // grid: a source reaching below the ground or above the top of the grid
@@ -94,7 +95,8 @@ void MakeTables(std::vector<Source>& list, std::vector<char>& made) {
       Source& q = list[s];
       if (LayOut(q) == 0)
         made[s] = DffPlumeQuiet(q.cx.data(), q.cg.data(), q.cp.data(), q.ca.data(), q.sy.data(),
-                                q.sd.data(), q.ci.data(), q.hq, q.cq, q.ni) == 0;
+                                q.sd.data(), q.ci.data(), q.ht, q.ct, q.ni,
+                                q.rz.empty() ? nullptr : q.rz.data()) == 0;
     }
   };
   std::vector<std::thread> pool;
@@ -131,6 +133,7 @@ int CalcPlume() {
   std::vector<Source>* list = Sources();
   if (!list) return -1;
   const int count = static_cast<int>(list->size());
+  if (StkPrepare(*list) < 0) return -1;
   std::vector<char> made;
   try {
     MakeTables(*list, made);

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "msg/msg.h"
+#include "odor/stacks.h"
 #include "prm/params.h"
 
 namespace {
@@ -37,6 +38,14 @@ Source SrcParameters() {
   q.li = prm::li;
   q.lq = prm::lq;
   q.ni = prm::ni;
+  q.hb = prm::hb;
+  q.bb = prm::bb;
+  q.bn = prm::bn;
+  q.dq = prm::dq;
+  q.vq = prm::vq;
+  q.tq = prm::tq;
+  q.qw = prm::qw;
+  q.qr = prm::qr;
   return q;
 }
 
@@ -46,6 +55,7 @@ int SrcDefine(bool add) {
     SizeTable(q, std::max(q.ni, -1) + 1);
     if (!add) Defined.clear();
     Defined.push_back(std::move(q));
+    StkListChanged();
   } catch (const std::bad_alloc&) {
     return MSG_FAIL(MsgTag(kModule, "SrcDefine", "1"),
                     "*** can't allocate the plume table of source %d! (%s)\n",
@@ -58,6 +68,7 @@ void SrcForget() {
   Defined.clear();
   Defined.shrink_to_fit();
   InForce.clear();
+  StkListChanged();
 }
 
 void SrcClearTables() {
@@ -127,5 +138,6 @@ int ListSources() {
       std::fprintf(f, " %9lld\n", cells);
   }
   std::fprintf(f, "\n");
+  StkList(f, *list);
   return 0;
 }

@@ -17,6 +17,17 @@ struct Source {
   float li = 0;          // interval of the plume table (m)
   float lq = 0;          // largest cell side of an area source (m)
   int ni = 0;            // intervals of the plume table
+  // A stack (odor/stacks.h); all zero: a source as it always was.
+  float hb = 0, bb = 0;  // ridge height and width across the ridge of its building (m)
+  float bn = 0;          // roof pitch of its building (degrees)
+  float dq = 0, vq = 0;  // inner diameter (m) and exit velocity (m/s)
+  float tq = 10;         // exit temperature (degrees C)
+  int qw = 0, qr = 0;    // wake line (1) and plume rise (1 guideline of 1985, 2 Briggs)
+  // What the plume table of a run starts from: lower edge and vertical extent
+  // (m) after a wake line or stack-tip downwash, and the rise of the plume
+  // at x = n li (m; empty without rise), set by CalcPlume.
+  float ht = 0, ct = 0;
+  std::vector<float> rz;
   // Plume table of a unit source at x = n li, entries n = 0..ni (s/m2, m,
   // as the parameter vectors of the same names).
   std::vector<float> cx, cg, cp, ca, ci, sy, sd;

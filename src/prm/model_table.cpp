@@ -24,6 +24,7 @@ char* op;
 char* ti;
 double xf;
 double yf;
+int32_t ep;
 float zp;
 
 int32_t np;
@@ -65,14 +66,29 @@ float z0;
 PrmVec zk;
 
 float aq;
+float bb;
+float bd;
+float bh;
+float bm;
+float bn;
+float bo;
 float bq;
+float br;
+float bu;
 float cq;
+float dq;
 float eq;
+float hb;
 float hq;
 float li;
 float lq;
 int32_t ni;
+int32_t qr;
+int32_t qw;
 float rq;
+float tq;
+float vq;
+float wv;
 float xq;
 float yq;
 
@@ -182,6 +198,7 @@ PrmRecord PrmTable[] = {
     Str("ti", "TEST", 255, &ti, "Titel"),
     Dbl("xf", "0", &xf, "X-Koordinate des Referenzpunktes"),
     Dbl("yf", "0", &yf, "Y-Koordinate des Referenzpunktes"),
+    Int("ep", "0", &ep, "EPSG-Code des Koordinatensystems (0: keiner)"),
     Flt("zp", " %10.1f", "1.5", &zp, "Z-Koordinate der Aufpunkte (m)"),
 
     Sec("*a", "PNT", "Definition der Aufpunkte"),
@@ -228,14 +245,29 @@ PrmRecord PrmTable[] = {
 
     Sec("*q", "SRC", "Quelle: Lage, Überhöhung und Quellstärke"),
     Flt("aq", " %10.1f", "0", &aq, "Horizontale Ausdehnung der Quelle (m)"),
+    Flt("bb", " %10.1f", "0", &bb, "Gebäudebreite quer zum First (m)"),
+    Flt("bd", " %10.1f", "3", &bd, "Mindesthöhe des Schornsteins über dem First (m)"),
+    Flt("bh", " %10.1f", "10", &bh, "Mindesthöhe des Schornsteins über Grund (m)"),
+    Flt("bm", " %10.1f", "20", &bm, "Kleinste angerechnete Dachneigung (Grad)"),
+    Flt("bn", " %10.1f", "0", &bn, "Dachneigung des Gebäudes (Grad)"),
+    Flt("bo", " %10.2f", "1.7", &bo, "Schornstein/Gebäude: darüber frei von Gebäuden"),
     Flt("bq", " %10.1f", "0", &bq, "Horizontale Ausdehnung der Quelle (m)"),
+    Flt("br", " %10.1f", "6", &br, "Umkreis der Gebäude (Schornsteinhöhen)"),
+    Flt("bu", " %10.2f", "1.2", &bu, "Schornstein/Gebäude: darunter im Nachlauf"),
     Flt("cq", " %10.1f", "0", &cq, "Vertikale Ausdehnung der Quelle (m)"),
+    Flt("dq", " %10.2f", "0", &dq, "Innendurchmesser des Schornsteins (m)"),
     Flt("eq", " %10.1f", "1", &eq, "Quellstärke (GE/s)"),
+    Flt("hb", " %10.1f", "0", &hb, "Firsthöhe des Gebäudes an der Quelle (m)"),
     Flt("hq", " %10.1f", "10", &hq, "Höhe der Quelle/Unterkante (m)"),
     Flt("li", " %10.1f", "10", &li, "Intervall-Länge für Fahnenfunktionen (m)"),
     Flt("lq", " %10.1f", "1", &lq, "Maximale Rasterweite einer Flächenquelle (m)"),
     Int("ni", "0", &ni, "Anzahl der Intervalle bei Fahnenfunktionen"),
+    Int("qr", "0", &qr, "Abgasfahnenüberhöhung (0 keine, 1 Richtlinie 1985, 2 Briggs)"),
+    Int("qw", "0", &qw, "Ersatzquelle im Gebäudenachlauf (0 keine, 1 vertikale Linie)"),
     Flt("rq", " %10.1f", "0", &rq, "Winkel von aq gegen Ost (Grad gegen den Uhrzeiger)"),
+    Flt("tq", " %10.1f", "10", &tq, "Austrittstemperatur (°C)"),
+    Flt("vq", " %10.2f", "0", &vq, "Austrittsgeschwindigkeit (m/s)"),
+    Flt("wv", " %10.2f", "7", &wv, "Mindest-Austrittsgeschwindigkeit für Überhöhung (m/s)"),
     Flt("xq", " %10.0f", "0", &xq, "X-Koordinate der Quelle/Eckpunkt (m)"),
     Flt("yq", " %10.0f", "0", &yq, "Y-Koordinate der Quelle/Eckpunkt (m)"),
 

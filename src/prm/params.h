@@ -27,6 +27,7 @@ extern char* op;
 extern char* ti;
 extern double xf;
 extern double yf;
+extern int32_t ep;  // EPSG code of the system of xf, yf; 0: none
 extern float zp;
 
 // section *a
@@ -73,14 +74,29 @@ extern PrmVec zk;
 
 // section *q
 extern float aq;
+extern float bb;  // m, width of the building across its ridge
+extern float bd;  // m, least height of a stack above the ridge for free outflow
+extern float bh;  // m, least height of a stack above ground for free outflow
+extern float bm;  // degrees, a flatter roof counts with this pitch
+extern float bn;  // degrees, roof pitch of the building
+extern float bo;  // stack/building height ratio from which buildings are left out
 extern float bq;
+extern float br;  // radius of the buildings that count, in stack heights
+extern float bu;  // stack/building height ratio below which the stack is in the wake
 extern float cq;
+extern float dq;  // m, inner diameter of the stack
 extern float eq;
+extern float hb;  // m, ridge height of the building the stack stands on
 extern float hq;
 extern float li;
 extern float lq;
 extern int32_t ni;
+extern int32_t qr;  // plume rise: 0 none, 1 the 1985 guideline formula, 2 Briggs
+extern int32_t qw;  // 1: a source in the wake becomes a vertical line from the ground
 extern float rq;
+extern float tq;  // degrees C, exit temperature
+extern float vq;  // m/s, exit velocity
+extern float wv;  // m/s, least exit velocity for plume rise
 extern float xq;
 extern float yq;
 

@@ -493,4 +493,39 @@ TEST_F(Dff, SingularSystemsAndWindlessSourceCellsAreErrors) {
             "*** wind speed not positive in source cell 12 (u=0)! (QORdff.DffPlume.9)\n");
 }
 
+// The lift of the plume keeps the flux sum(u h c) to the rounding of the
+// float cells (relative 1e-6) for shifts within a cell, across cells and past
+// the top, on a stretched grid with a logarithmic wind; a shift by whole
+// cells of constant wind moves the values unchanged.
+TEST_F(Dff, ShiftKeepsTheFluxAndMovesTheProfile) {
+  Parameters(60, 1);
+  for (int i = 1; i <= 60; i++) prm::zk[i] = prm::zk[i - 1] + 0.2f * std::pow(1.08f, i);
+  NeutralProfile();
+  auto flux = [](const std::vector<float>& c) {
+    double f = 0;
+    for (int i = 1; i <= prm::nz; i++)
+      f += 0.5 * (prm::ux[i - 1] + prm::ux[i]) * (prm::zk[i] - prm::zk[i - 1]) * c[i];
+    return f;
+  };
+  std::vector<float> c(61), work(61);
+  for (int i = 1; i <= 60; i++) c[i] = std::exp(-std::pow((prm::zk[i] - 12.0f) / 5, 2));
+  const double f0 = flux(c);
+  for (float dz : {0.01f, 0.3f, 2.5f, 7.0f, 40.0f, 500.0f}) {
+    DffShift(c.data(), work.data(), 60, dz);
+    EXPECT_NEAR(flux(c) / f0, 1.0, 1e-6) << dz;
+    for (int i = 1; i <= 60; i++) EXPECT_GE(c[i], 0.0f) << dz;
+  }
+  EXPECT_EQ(c[1], 0.0f);  // the ground cell was emptied
+
+  Parameters(20, 2);
+  ConstantProfile(3, 1);
+  std::vector<float> d(21), moved(21);
+  for (int i = 1; i <= 20; i++) d[i] = static_cast<float>(i % 7);
+  moved = d;
+  DffShift(moved.data(), work.data(), 20, 4);
+  for (int i = 3; i < 20; i++) EXPECT_FLOAT_EQ(moved[i], d[i - 2]) << i;
+  EXPECT_EQ(moved[1] + moved[2], 0.0f);
+  EXPECT_FLOAT_EQ(moved[20], d[18] + d[19] + d[20]);  // what passes the top stays there
+}
+
 }  // namespace

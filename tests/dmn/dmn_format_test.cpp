@@ -221,6 +221,12 @@ TEST(DmnHeaderTest, KeysMatchWithoutCaseAndOnlyBeforeASeparator) {
   float f[2] = {};
   EXPECT_EQ(DmnGetFloat("fact\t 1.000e+03 x\n", "fact", "%f", f, 2), 1);
   EXPECT_EQ(f[0], 1000.0f);
+  // Coordinates in full and in the exponent form of older files.
+  EXPECT_EQ(DmnGetFloat("ymin\t5734050\n", "ymin", "%f", f, 1), 1);
+  EXPECT_EQ(f[0], 5734050.0f);
+  EXPECT_EQ(DmnGetFloat("jlbl\t 5.734e+06\t5734062.5\n", "jlbl", "%f", f, 2), 2);
+  EXPECT_EQ(f[0], 5734000.0f);
+  EXPECT_EQ(f[1], 5734062.5f);
 }
 
 TEST(DmnHeaderTest, SetValueReplacesInPlaceOrAppends) {

@@ -11,7 +11,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(FormatCoord, TrimsZerosAndSwitchesToExponentBeyondAMillion) {
+TEST(FormatCoord, TrimsZerosAtEveryMagnitude) {
   EXPECT_STREQ(FormatCoord(3.0), "3");
   EXPECT_STREQ(FormatCoord(-0.004), "-0");
   EXPECT_STREQ(FormatCoord(0.0), "0");
@@ -22,9 +22,12 @@ TEST(FormatCoord, TrimsZerosAndSwitchesToExponentBeyondAMillion) {
   EXPECT_STREQ(FormatCoord(-250.05), "-250.05");
   EXPECT_STREQ(FormatCoord(1000000.0), "1000000");
   EXPECT_STREQ(FormatCoord(-1000000.0), "-1000000");
-  EXPECT_STREQ(FormatCoord(2500000.0), " 2.500e+06");
-  EXPECT_STREQ(FormatCoord(-1000000.5), "-1.000e+06");
-  EXPECT_STREQ(FormatCoord(3500000.0), " 3.500e+06");
+  // National coordinates keep their centimetres.
+  EXPECT_STREQ(FormatCoord(2500000.0), "2500000");
+  EXPECT_STREQ(FormatCoord(-1000000.5), "-1000000.5");
+  EXPECT_STREQ(FormatCoord(5734050.0), "5734050");
+  EXPECT_STREQ(FormatCoord(5734050.07), "5734050.07");
+  EXPECT_STREQ(FormatCoord(-12345678.9), "-12345678.9");
 }
 
 class OutputTest : public odt::OdorTest {
@@ -109,13 +112,13 @@ TEST_F(OutputTest, ValuesAreDividedByTheDurationAndHeadersFollowTheParameters) {
   EXPECT_EQ(Write("cnc"), 0);
   EXPECT_EQ(File("cnc.dmna"),
             "idnt\t\"Demo 1\"\nmode\t\"text\"\nsequ\t\"j-,i+\"\nform\t\"%6.2f\"\n"
-            "xmin\t-1000.5\nymin\t 2.000e+06\ndelt\t2600\nmark\t\"Konzentration (ou/m3)\"\n"
-            "ilbl\t-1000.5\t1599.5\t4199.5\njlbl\t 2.000e+06\t 2.003e+06\n"
+            "xmin\t-1000.5\nymin\t2000000\ndelt\t2600\nmark\t\"Konzentration (ou/m3)\"\n"
+            "ilbl\t-1000.5\t1599.5\t4199.5\njlbl\t2000000\t2002600\n"
             "dims\t2\nsize\t4\nlowb\t0\t0\nhghb\t1\t0\n*\n\t  1.50\t  3.00\n\n***\n");
 }
 
 TEST_F(OutputTest, LabelLinesStopBeforeTheReadersLineLimit) {
-  Grid(400, 2, 12345.5f, 0, 0);  // 401 labels of up to 11 characters: too many
+  Grid(400, 2, 12345678, 0, 0);  // 401 labels of up to 11 characters: too many
   SumDur = 1;
   EXPECT_EQ(Write("cnc"), 0);
   const std::string text = File("cnc.dmna");
@@ -126,9 +129,9 @@ TEST_F(OutputTest, LabelLinesStopBeforeTheReadersLineLimit) {
   // Whole labels, in order, from the first one on.
   std::string full = "ilbl";
   for (int i = 0; i <= 400 && full.size() < line.size(); i++)
-    full += std::string("\t") + FormatCoord(i * 12345.5f);
+    full += std::string("\t") + FormatCoord(i * 12345678.0);
   EXPECT_EQ(line, full);
-  EXPECT_EQ(text.substr(to + 1, 21), "jlbl\t0\t12345.5\t24691\n");
+  EXPECT_EQ(text.substr(to + 1, 25), "jlbl\t0\t12345678\t24691356\n");
 }
 
 TEST_F(OutputTest, NothingIsWrittenWithoutValuesOrGrid) {

@@ -212,7 +212,7 @@ class BadInputTest(unittest.TestCase):
                               ([f, "--levels", "0.2,0.1"], r"levels must increase"),
                               ([f, f, "-o", "x.png"], r"-o names one map"),
                               ([f, "--no-png"], r"writes nothing"),
-                              ([f, "--crs", "EPSG:25832"], r"give --asc too"),
+                              ([f, "--crs", "EPSG:25832"], r"give one of them"),
                               ([f, "--asc", "x.asc", "--crs", "25832"], r"EPSG:NNNN expected"),
                               ([f, "--asc", "x.asc", "--crs", "EPSG:4326"], r"not in metres"),
                               ([f, "--origin", "5e5"], r"--origin: 2 values expected")):
@@ -344,8 +344,9 @@ class MapTest(unittest.TestCase):
                         self.assertEqual(fig._suptitle.get_text(),
                                          title or texts.TEXTS[lang]["title"][kind])
                         self.assertTrue(drawn["ax"].get_title().startswith("Stall Nord\n"))
-                        if kind == "cnc":
-                            self.assertIn("(OU/m³)", drawn["colorbar"].ax.get_ylabel())
+                        if kind == "cnc":  # the odor unit in the map's language
+                            self.assertIn("(%s/m³)" % ("OU" if lang == "en" else "GE"),
+                                          drawn["colorbar"].ax.get_ylabel())
                         expected = [texts.TEXTS[lang][k] for k in ("area", "source", "points")]
                         if kind == "frh":
                             expected = ["%.2f: %s" % (v, meaning) for v, meaning in
@@ -396,6 +397,27 @@ class MapTest(unittest.TestCase):
                 self.assertEqual(labels, ["Source area", "Source", "Receptor points"])
                 self.assertIn("EPSG:25832" if origin else "x (m)", ax.get_xlabel())
                 mapplot.plt.close(fig)
+
+    def test_source_list_of_the_header_outlines_the_areas_the_maximum_skips(self):
+        # Two sources of a run with groups: a point source and an area turned
+        # 90 degrees (corner 40,0, side a 20 m north, side b 10 m west).
+        v = np.zeros((5, 4))
+        v[3, 1] = 0.9    # x 30, y 10: inside the area
+        v[1, 2] = 0.4    # x 10, y 20: outside
+        with tempfile.TemporaryDirectory() as tmp:
+            path = os.path.join(tmp, "frh.dmna")
+            write_dmna(path, ['mode\t"text"', 'mark\t"Häufigkeit von Belästigungsstunden"',
+                              "xmin\t0", "ymin\t0", "delt\t10", 'sqsg\t"barn"\t"tank"',
+                              "sqxq\t0\t40", "sqyq\t0\t0", "sqaq\t0\t20", "sqbq\t0\t10",
+                              "sqrq\t0\t90", "dims\t2", "size\t4", "lowb\t0\t0", "hghb\t4\t3"],
+                       "\n".join("".join("\t%g" % x for x in row) for row in v) + "\n***\n")
+            g = dmna.read_grid(path)
+        self.assertEqual([(q.group, q.is_area) for q in g.sources], [("barn", False), ("tank", True)])
+        fig, drawn = mapplot.build_map(g)
+        mapplot.plt.close(fig)
+        self.assertEqual(drawn["maximum"], (0.4, 10.0, 20.0, True))
+        self.assertIn(texts.TEXTS["en"]["area"], drawn["legend"])
+        self.assertIn(texts.TEXTS["en"]["source"], drawn["legend"])
 
     def test_png_from_the_command_line(self):
         with tempfile.TemporaryDirectory() as tmp:
@@ -552,6 +574,178 @@ class ProgramOutputTest(unittest.TestCase):
         self.assertEqual(r.returncode, 0, r.stderr)
         for f in ("cnc.png", "frh.png", "cnc.asc", "frh.asc"):
             self.assertTrue(os.path.isfile(os.path.join(d, f)), f)
+
+
+E2E = os.path.join(REPO, "tests", "e2e", "cases")
+
+
+def render_pixels(fig, drawn):
+    """Renders a map; returns the RGB of a point in map coordinates."""
+    fig.canvas.draw()
+    rgba = np.asarray(fig.canvas.buffer_rgba()).astype(int)
+
+    def pixel(x, y):
+        px, py = drawn["ax"].transData.transform((x, y))
+        return rgba[int(rgba.shape[0] - py), int(px), :3]
+    return pixel
+
+
+def demo_commands():
+    """The demo case with its reference point in UTM zone 32N."""
+    with open(os.path.join(REPO, "examples", "demo", "odrcmd.txt"), encoding="cp1252") as fh:
+        text = fh.read()
+    return text.replace("*DIMENSIONIERUNG\n",
+                        "*DIMENSIONIERUNG\nxf 512400.25\nyf 5734050\nep 25832\n", 1)
+
+
+@unittest.skipUnless(os.access(os.environ.get("ZIR_EXE", ""), os.X_OK),
+                     "ZIR_EXE does not name the model program")
+class GisTest(unittest.TestCase):
+    """Placement, GeoTIFF, GeoPackage and the maps' assessment aids, on the
+    model's own files: the demo run with xf, yf and ep, and the end-to-end
+    case of a grid given in UTM coordinates."""
+
+    @classmethod
+    def setUpClass(cls):
+        from osgeo import gdal, ogr
+        gdal.UseExceptions()
+        cls.gdal, cls.ogr = gdal, ogr
+        cls.tmp = tempfile.TemporaryDirectory()
+        cls.dir = cls.tmp.name
+        with open(os.path.join(cls.dir, "odrcmd.txt"), "w", encoding="cp1252") as fh:
+            fh.write(demo_commands())
+        r = subprocess.run([os.environ["ZIR_EXE"], cls.dir], capture_output=True)
+        assert r.returncode == 0, r.stdout + r.stderr
+        cls.frh = os.path.join(cls.dir, "frh.dmna")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.tmp.cleanup()
+
+    def test_grid_given_in_utm_lies_where_it_was_given(self):
+        src = os.path.join(E2E, "geo_national_grid_direct", "expected", "files", "cnc.dmna")
+        g = dmna.read_grid(src)
+        np.testing.assert_array_equal(g.x, 512400 + 12.5 * np.arange(3))
+        np.testing.assert_array_equal(g.y, 5734050 + 12.5 * np.arange(2))
+        out = os.path.join(self.dir, "utm.asc")
+        r = run_zirmap(src, "--asc", out, "--no-png")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        head, _ = read_asc(out)
+        self.assertEqual((head["xllcenter"], head["yllcenter"]), ("512400", "5734050"))
+
+    def test_geotiff_from_the_header_is_the_one_of_the_options(self):
+        a, b = os.path.join(self.dir, "a.tif"), os.path.join(self.dir, "b.tif")
+        r = run_zirmap(self.frh, "--tif", a, "--no-png")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        r = run_zirmap(self.frh, "--tif", b, "--no-png", "--origin", "512400.25,5734050",
+                       "--crs", "EPSG:25832")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        with open(a, "rb") as fa, open(b, "rb") as fb:
+            self.assertEqual(fa.read(), fb.read())
+        g = dmna.read_grid(self.frh)
+        ds = self.gdal.Open(a)
+        self.assertEqual(ds.GetSpatialRef().GetAuthorityCode(None), "25832")
+        self.assertEqual(ds.GetRasterBand(1).DataType, self.gdal.GDT_Float32)
+        self.assertEqual(ds.GetRasterBand(1).GetNoDataValue(), -9999)
+        self.assertEqual(ds.GetMetadataItem("NAME"), "frh")
+        x0, dx, _, y0, _, dy = ds.GetGeoTransform()
+        rows = ds.ReadAsArray()
+        ny = rows.shape[0]
+        # Node (i, j) at xf + xmin + i*dr, yf + ymin + j*dr, to 0.01 m, with its value.
+        for i, j in ((0, 0), (48, 0), (0, 48), (17, 31), (48, 48)):
+            col, row = i, ny - 1 - j
+            self.assertAlmostEqual(x0 + (col + 0.5) * dx, 512400.25 - 600 + 25 * i, delta=0.01)
+            self.assertAlmostEqual(y0 + (row + 0.5) * dy, 5734050 - 600 + 25 * j, delta=0.01)
+            self.assertEqual(rows[row, col], np.float32(g.values[i, j]))
+
+    def test_contour_polygons_cover_the_nodes_above_their_level(self):
+        gpkg = os.path.join(self.dir, "frh.gpkg")
+        r = run_zirmap(self.frh, "--gpkg", gpkg, "--no-png")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        ds = self.ogr.Open(gpkg)
+        layer = ds.GetLayerByName("frh")
+        self.assertEqual(layer.GetSpatialRef().GetAuthorityCode(None), "25832")
+        areas = {}
+        for f in layer:
+            areas[f.GetField("level")] = areas.get(f.GetField("level"), 0) + \
+                f.GetGeometryRef().GetArea()
+        self.assertEqual(sorted(areas), [0.02, 0.10, 0.15])
+        g = dmna.read_grid(self.frh)
+        # The polygons run between the nodes: 5 % for the demo's 25 m mesh.
+        for level, area in areas.items():
+            nodes = int((g.values >= level).sum())
+            self.assertAlmostEqual(area, nodes * 25.0 ** 2, delta=0.05 * nodes * 25.0 ** 2)
+
+    def test_edge_warning_only_for_a_line_that_leaves_the_grid(self):
+        # The demo's 0.10 line closes; on its inner 11 x 11 nodes it does not.
+        g = dmna.read_grid(self.frh)
+        inner = g.values[19:30, 19:30]
+        self.assertGreater(inner[-1, :].max(), 0.15)   # east edge
+        cut = os.path.join(self.dir, "cut.dmna")
+        write_dmna(cut, ['mode\t"text"', 'mark\t"%s"' % g.mark, "xmin\t-125", "ymin\t-125",
+                         "delt\t25", "dims\t2", "size\t4", "lowb\t0\t0", "hghb\t10\t10"],
+                   "\n".join("".join("\t%.6e" % v for v in row) for row in inner) + "\n***\n")
+        for path, lang, warned in ((self.frh, "en", []), (cut, "en", ["0.10", "0.15"]),
+                                   (cut, "de", ["0.10", "0.15"])):
+            with self.subTest(path=path, lang=lang):
+                r = run_zirmap(path, "--lang", lang, "--outdir", self.dir)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                phrase = texts.TEXTS[lang]["edge"]
+                self.assertEqual(r.stderr, "".join("--- %s: %s! (zirmap)\n" % (path, phrase % v)
+                                                   for v in warned))
+
+    def test_map_over_a_base_map_with_names_and_the_maximum_outside_the_source(self):
+        # East-west stripes of 100 m, red and blue, in UTM zone 32N.
+        base = os.path.join(self.dir, "base.tif")
+        ds = self.gdal.GetDriverByName("GTiff").Create(base, 150, 150, 3, self.gdal.GDT_Byte)
+        ds.SetGeoTransform((511700.25, 10, 0, 5734750, 0, -10))
+        ds.SetProjection(self._wkt())
+        stripes = (np.arange(150)[:, None] // 10 % 2).repeat(150, axis=1)  # rows from north
+        for band, colour in zip((1, 2, 3), ((230, 0), (0, 0), (0, 230))):
+            ds.GetRasterBand(band).WriteArray(np.where(stripes == 0, *colour).astype(np.uint8))
+        ds = None
+        names = os.path.join(self.dir, "receptors.csv")
+        with open(names, "w", encoding="utf-8") as fh:
+            fh.write("number,name,limit\n2,Hof Süd,0.15\n")
+        g = dmna.read_grid(self.frh)
+        from zirmap_lib.receptors import read_receptors
+        fig, drawn = mapplot.build_map(
+            g, areas=[(-20, -10, 40, 20, 0)], points=[(130, 75), (260, 150)],
+            names={n: r.name for n, r in read_receptors(names).items()}, basemap=base)
+        labels = [t.get_text() for t in drawn["ax"].texts]
+        self.assertIn("1", labels)
+        self.assertIn("Hof Süd", labels)
+        # The largest value lies on the building; the label skips it.
+        value, x, y, outside = drawn["maximum"]
+        xs, ys = np.meshgrid(g.x, g.y, indexing="ij")
+        building = (xs >= -20) & (xs <= 20) & (ys >= -10) & (ys <= 10)
+        self.assertGreater(g.values[building].max(), g.values[~building].max())
+        self.assertTrue(outside)
+        self.assertAlmostEqual(value, g.values[~building].max())
+        self.assertFalse(-20 <= x - 512400.25 <= 20 and -10 <= y - 5734050 <= 10)
+        self.assertTrue(drawn["ax"].get_title().startswith("Maximum outside the source areas"))
+        # Pixels: the stripes (red from y 0 to 100 m, blue from -100 to 0)
+        # show in the blank corner, and through the colours near the source.
+        plain, plain_drawn = mapplot.build_map(g, areas=[(-20, -10, 40, 20, 0)])
+        shots = [render_pixels(f, d) for f, d in ((fig, drawn), (plain, plain_drawn))]
+        for f in (fig, plain):
+            mapplot.plt.close(f)
+        west = shots[0](-590 + 512400.25, 5734050 - 50), shots[0](-590 + 512400.25, 5734050 + 50)
+        self.assertGreater(west[0][2] - west[0][0], 100, west)   # blue
+        self.assertGreater(west[1][0] - west[1][2], 100, west)   # red
+        self.assertGreater(g.values[32, 22:27].min(), 0.02)      # coloured at x = 200 m
+        for y, colour in ((-50, 2), (50, 0)):
+            at = (200 + 512400.25, 5734050 + y)
+            shift = shots[0](*at) - shots[1](*at)   # what the base map adds
+            with self.subTest(y=y):
+                self.assertEqual(int(np.argmax(shift)), colour, shift)
+
+    @staticmethod
+    def _wkt():
+        from osgeo import osr
+        srs = osr.SpatialReference()
+        srs.ImportFromEPSG(25832)
+        return srs.ExportToWkt()
 
 
 if __name__ == "__main__":

@@ -553,8 +553,28 @@ def read_dmna(name, field_choice=None):
 # Result grids ----------------------------------------------------------------
 
 @dataclass
+class Source:
+    """A source of the header's source list (metres, degrees, model coordinates)."""
+    group: str
+    x: float
+    y: float
+    a: float = 0.0     # side a, turned rot degrees counter-clockwise from east
+    b: float = 0.0     # side b, 90 degrees further
+    rot: float = 0.0
+
+    @property
+    def is_area(self):
+        return self.a > 0 or self.b > 0
+
+
+@dataclass
 class Grid:
-    """A two-dimensional result grid: values[i, j] at x[i], y[j] (metres)."""
+    """A two-dimensional result grid: values[i, j] at x[i], y[j] (metres).
+
+    origin: national coordinates (refx, refy) of the model's (0, 0), or None;
+    epsg: their coordinate system, or None; sources: the header's source
+    list (runs with source groups), else empty.
+    """
     path: str
     values: np.ndarray
     x: np.ndarray
@@ -562,6 +582,39 @@ class Grid:
     delt: float
     title: str
     mark: str
+    header: Header = None
+    origin: tuple = None
+    epsg: int = None
+    sources: list = field(default_factory=list)
+
+
+# Header keys of the source list, one value per source: group, position,
+# sides and rotation of an area.
+SOURCE_KEYS = ("sqsg", "sqxq", "sqyq", "sqaq", "sqbq", "sqrq")
+
+
+def header_sources(header):
+    """The source list of a header (keys sqsg, sqxq, ...); [] without one."""
+    columns = [header.tokens(k) for k in SOURCE_KEYS]
+    if columns[1] is None or columns[2] is None:
+        return []
+    n = len(columns[1])
+    if any(c is not None and len(c) != n for c in columns):
+        raise DmnaError("the source lines %s of the header differ in length" % ", ".join(SOURCE_KEYS))
+    sources = []
+    for k in range(n):
+        numbers = []
+        for key, column in zip(SOURCE_KEYS[1:], columns[1:]):
+            if column is None:
+                numbers.append(0.0)
+                continue
+            v = c_float_prefix(column[k])
+            if v is None:
+                raise DmnaError('invalid value "%s" of "%s"' % (column[k], key))
+            numbers.append(v)
+        group = columns[0][k] if columns[0] is not None else ""
+        sources.append(Source(group, *numbers))
+    return sources
 
 
 def read_grid(name, field_choice=None):
@@ -580,4 +633,8 @@ def read_grid(name, field_choice=None):
     y = ymin + np.arange(df.lower[1], df.upper[1] + 1) * delt
     title = h.text("idnt") or ""
     mark = h.text("mark") or ""
-    return Grid(df.path, df.values, x, y, delt, title, mark)
+    refx, refy = h.number("refx"), h.number("refy")
+    origin = (refx, refy) if refx is not None and refy is not None else None
+    epsg = h.ints("epsg")
+    epsg = epsg[0] if epsg and epsg[0] > 0 else None
+    return Grid(df.path, df.values, x, y, delt, title, mark, h, origin, epsg, header_sources(h))

@@ -34,7 +34,11 @@ TEXTS = {
         "area": "Source area",
         "points": "Receptor points",
         "maximum": "Maximum %s at x = %.10g m, y = %.10g m",
+        "maximum_outside": "Maximum outside the source areas %s at x = %.10g m, y = %.10g m",
         "zero": "All values 0",
+        "edge": "the %s line leaves the grid: enlarge it",
+        "no_basemap": "the base map %s does not cover the grid",
+        "odor_unit": "OU",
     },
     "de": {
         "title": {
@@ -63,6 +67,10 @@ TEXTS = {
         "area": "Quellfläche",
         "points": "Aufpunkte",
         "maximum": "Maximum %s bei x = %.10g m, y = %.10g m",
+        "maximum_outside": "Maximum außerhalb der Quellflächen %s bei x = %.10g m, y = %.10g m",
         "zero": "Alle Werte 0",
+        "edge": "die %s-Linie verlässt das Gitter: vergrößern Sie es",
+        "no_basemap": "die Grundkarte %s deckt das Gitter nicht ab",
+        "odor_unit": "GE",
     },
 }

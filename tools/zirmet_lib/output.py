@@ -78,12 +78,22 @@ class Section:
 
 
 @dataclass
-class Template:
-    lines: list          # text lines with their line ends (Latin-1 decoded bytes)
-    newline: str
+class Group:
+    """Neighbouring *PARAMETER run sections that the situations replace
+    together: only remarks, listings other than of the receptor points and
+    *TABELLE lie between them."""
     start: int           # where the generated sections go
     removed: set         # indices of the lines replaced
     carried: list        # lines of other parameters of the replaced sections
+    runs: list           # line numbers (1-based) of the replaced sections
+    ha: tuple = None     # (value m, line number) of the ha in force, if the template sets one
+
+
+@dataclass
+class Template:
+    lines: list          # text lines with their line ends (Latin-1 decoded bytes)
+    newline: str
+    groups: list
     nw: int              # in force for the replaced sections
     re: float
 
@@ -130,8 +140,17 @@ def split_sections(lines):
     return sections
 
 
+def neutral(section):
+    """A section that may lie between the run sections of one group: it
+    neither changes the sources or the results nor writes them."""
+    return section.word in ("**", "*t") or (section.word == "*l" and
+                                            "pnt" not in section.argument.lower())
+
+
 def read_template(path):
-    """The template with its *PARAMETER run sections marked for replacement."""
+    """The template with its groups of *PARAMETER run sections marked for
+    replacement. Two groups must be parted by *CLEAR: otherwise the model
+    would add the hours of both to the same results."""
     try:
         with open(path, "rb") as fh:
             lines = fh.read().decode("latin-1").splitlines(keepends=True)
@@ -142,56 +161,99 @@ def read_template(path):
     runs = [k for k, s in enumerate(sections) if s.word == "*p" and "run" in s.argument]
     if not runs:
         raise TemplateError("template %s has no *PARAMETER run section to replace" % name)
-    removed, carried, seen = set(), [], {}
-    for k in runs:
-        s = sections[k]
-        if s.in_loop:
-            raise TemplateError("template %s line %d: a *PARAMETER run section between *loop "
-                                "and *next can't be replaced" % (name, s.first + 1))
-        first = s.first
-        before = sections[k - 1] if k else None
-        if before and before.word == "**" and not before.data and before.last == s.first - 1:
-            first = before.first  # the section's remark goes with it
-        removed.update(range(first, s.last + 1))
-        for i, param, tokens in s.data:
-            if param in OWN:
-                continue
-            if param in seen and seen[param][1] != tokens[1:]:
-                raise TemplateError("template %s lines %d and %d: %s differs between the "
-                                    "*PARAMETER run sections, and the situations replace both"
-                                    % (name, seen[param][0] + 1, i + 1, param))
-            if param not in seen:
-                seen[param] = (i, tokens[1:])
-                carried.append(lines[i].rstrip("\r\n"))
-    start = min(removed)
-    nw, re_ = MODEL_NW, MODEL_RE
-    for s in sections:
-        for i, param, tokens in s.data:
-            value = tokens[1] if len(tokens) > 1 else ""
-            if s.word == "*d" and param == "nw" and i < start and int_prefix(value) is not None:
-                nw = int_prefix(value)
-            if s.word == "*p" and param == "re" and float_prefix(value) is not None and \
-                    (i < start or i in removed):
-                re_ = float_prefix(value)
+    parts = [[runs[0]]]
+    for a, b in zip(runs, runs[1:]):
+        between = sections[a + 1:b]
+        if all(neutral(s) for s in between):
+            parts[-1].append(b)
+            continue
+        if not any(s.word == "*c" for s in between):
+            raise TemplateError(
+                "template %s lines %d and %d: two groups of *PARAMETER run sections without "
+                "*CLEAR between them; the model would add the hours of both to the same results, "
+                "so zirmet can't tell where the situations belong (put them in one group, or "
+                "*CLEAR between the parts)" % (name, sections[a].first + 1, sections[b].first + 1))
+        parts.append([b])
+    groups = []
+    for part in parts:
+        removed, carried, seen = set(), [], {}
+        for k in part:
+            s = sections[k]
+            if s.in_loop:
+                raise TemplateError("template %s line %d: a *PARAMETER run section between *loop "
+                                    "and *next can't be replaced" % (name, s.first + 1))
+            first = s.first
+            before = sections[k - 1] if k else None
+            if before and before.word == "**" and not before.data and before.last == s.first - 1:
+                first = before.first  # the section's remark goes with it
+            removed.update(range(first, s.last + 1))
+            for i, param, tokens in s.data:
+                if param in OWN:
+                    continue
+                if param in seen and seen[param][1] != tokens[1:]:
+                    raise TemplateError("template %s lines %d and %d: %s differs between the "
+                                        "*PARAMETER run sections, and the situations replace both"
+                                        % (name, seen[param][0] + 1, i + 1, param))
+                if param not in seen:
+                    seen[param] = (i, tokens[1:])
+                    carried.append(lines[i].rstrip("\r\n"))
+        groups.append(Group(min(removed), removed, carried,
+                            [sections[k].first + 1 for k in part]))
+    layouts = set()
+    for g in groups:
+        nw, re_ = MODEL_NW, MODEL_RE
+        for s in sections:
+            for i, param, tokens in s.data:
+                value = tokens[1] if len(tokens) > 1 else ""
+                if s.word == "*d" and param == "nw" and i < g.start and \
+                        int_prefix(value) is not None:
+                    nw = int_prefix(value)
+                if s.word == "*p" and float_prefix(value) is not None and \
+                        (i < g.start or i in g.removed):
+                    if param == "re":
+                        re_ = float_prefix(value)
+                    elif param == "ha":
+                        g.ha = (float_prefix(value), i + 1)
+        layouts.add((nw, re_))
+    if len(layouts) > 1:
+        raise TemplateError("template %s: the groups of *PARAMETER run sections have different "
+                            "sectors (nw, re); one set of situations can't serve them all" % name)
+    nw, re_ = layouts.pop()
     newline = "\r\n" if lines[0].endswith("\r\n") else "\n"
-    return Template(lines, newline, start, removed, carried, nw, re_)
+    return Template(lines, newline, groups, nw, re_)
 
 
-def fill_template(template, comment, situation_text):
-    """The complete command file as bytes."""
-    nl = template.newline
+def parameter_block(comment, carried, ha):
+    """The lines before the situations: the comment, then the other
+    parameters of the replaced sections and ha (m), unless they carry it."""
     block = [comment]
-    if template.carried:
-        block += ["*PARAMETER"] + template.carried
-    block += situation_text
-    kept = [line for i, line in enumerate(template.lines) if i not in template.removed]
-    text = "".join(template.lines[:template.start]) + "".join(line + nl for line in block) + \
-        "".join(kept[template.start:])
-    return text.encode("latin-1")
+    if ha is not None and not any(SEPARATORS.split(line.strip())[0].lower()[:2] == "ha"
+                                  for line in carried):
+        carried = carried + ["ha %s" % num(ha, 2)]
+    if carried:
+        block += ["*PARAMETER"] + carried
+    return block
 
 
-def fragment(comment, situation_text):
-    return "".join(line + "\n" for line in [comment] + situation_text).encode("latin-1")
+def fill_template(template, comment, situation_text, ha=None):
+    """The complete command file as bytes: every group replaced by the
+    situations in its place."""
+    nl = template.newline
+    starts = {g.start: g for g in template.groups}
+    removed = set().union(*(g.removed for g in template.groups))
+    out = []
+    for i, line in enumerate(template.lines):
+        if i in starts:
+            block = parameter_block(comment, starts[i].carried, ha) + situation_text
+            out += [text + nl for text in block]
+        if i not in removed:
+            out.append(line)
+    return "".join(out).encode("latin-1")
+
+
+def fragment(comment, situation_text, ha=None):
+    block = parameter_block(comment, [], ha)
+    return "".join(line + "\n" for line in block + situation_text).encode("latin-1")
 
 
 class Staged:

@@ -13,7 +13,7 @@ import os
 
 import numpy as np
 
-from . import model
+from . import model, stacks
 from .checks import Check
 from .grids import read_grid
 
@@ -429,6 +429,7 @@ def run_all(exe, outdir):
     checks += check_flux(exe, outdir, tables)
     checks += check_odor(exe, outdir)
     checks += check_rotation(exe, outdir)
+    checks += stacks.run_all(exe, outdir)
     return checks
 
 
@@ -475,4 +476,5 @@ GROUPS = {
         "from 90, 180, 270 and 360 degrees, written in binary, must be rotations of each "
         "other; tolerance %g of the maximum, since the angles are single precision "
         "(cos 90° is -4e-8, not 0)." % ROT_GRID_TOLERANCE),
+    "stacks": stacks.GROUP,
 }
