@@ -263,7 +263,8 @@ class ReportTest(unittest.TestCase):
                       "load)", self.page)
         self.assertIn("Group dairy, weighting factor 0.5</h3>", self.page)
         self.assertIn(">512340<", self.page)  # E of the origin 512400, x -60
-        self.assertIn("8717", self.page)
+        self.assertIn("<tr><th>Hours used</th><td>8717</td></tr>", self.page)
+        self.assertIn("<tr><th>Calms</th><td>6</td></tr>", self.page)
         self.assertIn(">Fixture farm<", self.page)
 
     def test_log_reader(self):

@@ -1,5 +1,6 @@
-"""Readers of what a run leaves beside its result grids: the log, the points'
-table pnt.csv, and the receptors' names and limits (receptors.csv).
+"""Readers of what a run leaves beside its result grids: the log and the
+points' table pnt.csv (the receptors' names and limits are read by
+zirmap_lib.receptors).
 
 Values of the tables are kept as the file's text, so that a caller rounds
 the number the file holds, not its nearest binary double. Every failure
@@ -154,37 +155,3 @@ def read_points(path):
                                    % (path, lineno, text.strip(), name))
         table.rows.append({k: v.strip() for k, v in zip(header, row)})
     return table
-
-
-@dataclass
-class Receptor:
-    name: str
-    limit: Decimal = None   # the limit of the odor-hour frequency; None: not given
-
-
-def read_receptors(path):
-    """Reads receptors.csv (number,name,limit; the limit may be empty) into a
-    dict point number -> Receptor."""
-    rows = _read_rows(path, "the receptors' names")
-    header = [c.strip().lower() for c in rows[0]]
-    if header[:2] != ["number", "name"] or header[2:] not in ([], ["limit"]):
-        raise RunFileError('%s: the header must be "number,name,limit"' % path)
-    receptors = {}
-    for lineno, row in enumerate(rows[1:], 2):
-        if not 2 <= len(row) <= len(header):
-            raise RunFileError("%s line %d: %d fields, the header has %d"
-                               % (path, lineno, len(row), len(header)))
-        if not re.fullmatch(r"\s*\d+\s*", row[0]) or int(row[0]) < 1:
-            raise RunFileError('%s line %d: "%s" is not a point number'
-                               % (path, lineno, row[0].strip()))
-        n = int(row[0])
-        if n in receptors:
-            raise RunFileError("%s line %d: point %d is named twice" % (path, lineno, n))
-        limit = None
-        if len(row) > 2 and row[2].strip():
-            limit = number(row[2])
-            if limit is None or not 0 < limit <= 1:
-                raise RunFileError('%s line %d: the limit "%s" is not a frequency above 0 '
-                                   'and at most 1' % (path, lineno, row[2].strip()))
-        receptors[n] = Receptor(row[1].strip(), limit)
-    return receptors

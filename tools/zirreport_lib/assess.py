@@ -51,7 +51,8 @@ def frequency_columns(columns):
 
 def assess(points, receptors):
     """PointAssessment of a PointTable; receptors: number -> Receptor (names,
-    limits). None when the table has no odor-hour frequency of the total."""
+    limits, as zirmap_lib.receptors reads them). None when the table has no
+    odor-hour frequency of the total."""
     columns = frequency_columns(points.columns)
     if "frh" not in columns:
         return None
@@ -61,7 +62,9 @@ def assess(points, receptors):
         n = int(number(row["n"]))
         receptor = receptors.get(n)
         values = [rounded(row[c]) for c in columns]
-        limit = receptor.limit if receptor else None
+        # The limit as the decimal it was written as (0.1, not its binary neighbour).
+        limit = Decimal(repr(receptor.limit)) if receptor and receptor.limit is not None \
+            else None
         value = values[columns.index(judged)]
         above = None if limit is None else value > limit
         relevant = None

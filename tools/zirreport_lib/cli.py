@@ -105,6 +105,7 @@ def main(argv=None):
               "(scripts/setup.sh does) and run with /usr/bin/python3" % e)
         return EXIT_PACKAGES
     from zirmap_lib.dmna import DmnaError
+    from zirmap_lib.receptors import ReceptorsError
     from zirmap_lib.runfiles import RunFileError
 
     from . import browser, gather, maps, page
@@ -117,7 +118,7 @@ def main(argv=None):
     except gather.RunRefused as e:
         error(str(e))
         return EXIT_INPUT
-    except (RunFileError, DmnaError) as e:
+    except (RunFileError, DmnaError, ReceptorsError) as e:
         error(str(e))
         return EXIT_INPUT
     for _, key, values in run.notes:

@@ -15,7 +15,7 @@ import os
 import re
 from dataclasses import dataclass, field
 
-from zirmap_lib import dmna, runfiles
+from zirmap_lib import dmna, receptors as receptor_names, runfiles
 from zirmap_lib.mapplot import KIND_BY_MARK
 from zirmap_lib.runfiles import RunFileError
 from zirmet_lib.output import split_sections
@@ -79,7 +79,7 @@ class Run:
     settings: list = field(default_factory=list)       # (section, name, value text)
     vertical: dict = field(default_factory=dict)
     points: runfiles.PointTable = None
-    receptors: dict = field(default_factory=dict)
+    receptors: dict = field(default_factory=dict)     # number -> zirmap_lib Receptor
     weather: dict = None                               # from zirmet's summary
     rose: str = ""                                     # path of the wind rose
     verification: dict = None
@@ -298,13 +298,16 @@ def read_weather_summary(path):
     except OSError as e:
         raise RunFileError("can't read %s (%s)" % (path, e.strerror or e))
     summary = {}
+    # Key, then the value; a remark in parentheses after a number is left out.
     patterns = {"read": r"hours read\s+(\S+)(?:\s+\((.*)\))?",
-                "skipped": r"hours skipped\s+(\S+)", "used": r"hours used\s+(\S+)",
-                "calms": r"calms\s+(\S+)", "situations": r"situations\s+(\S+)",
-                "data": r"zirmet:\s+(.*)", "z0": r"(z0 .*)"}
+                "skipped": r"hours skipped\s+(\S+)(?:\s+\(.*\))?",
+                "used": r"hours used\s+(\S+)", "calms": r"calms\s+(\S+)(?:\s+\(.*\))?",
+                "situations": r"situations\s+(\S+)", "data": r"zirmet:\s+(.*)",
+                "ha": r"ha:\s+(.*)", "gaps": r"time gaps:\s+(.*)",
+                "calm_share": r"calm share:\s+(.*)", "classes": r"class shares:\s+(.*)"}
     for line in lines:
         for key, pattern in patterns.items():
-            m = re.match(pattern + r"\s*$", line.strip())
+            m = re.fullmatch(pattern, line.strip())
             if m and key not in summary:
                 summary[key] = m.group(1)
                 if key == "read" and m.group(2):
@@ -377,7 +380,7 @@ def gather(workdir, log_name="odrlog.txt", receptors=None, summary=None, rose=No
         run.note("results", "note_no_points")
     receptors = receptors or os.path.join(workdir, "receptors.csv")
     if os.path.isfile(receptors):
-        run.receptors = runfiles.read_receptors(receptors)
+        run.receptors = receptor_names.read_receptors(receptors)
         run.files.append((receptors, "file_receptors"))
     elif run.points is not None:
         run.note("results", "note_no_receptors", os.path.basename(receptors))

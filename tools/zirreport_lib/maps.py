@@ -39,16 +39,17 @@ def markers(run):
 
 
 def draw(run, gridfile, title, lang):
-    """PNG bytes of the map of one grid."""
+    """PNG bytes of the map of one grid and the warnings the map shows."""
     grid = dmna.read_grid(gridfile.path)
     if mapplot.array_kind(grid) is None:
         # The weighted and additional loads are odor-hour frequencies too: drawn
         # with frh's levels and limit lines whatever title the file carries.
         grid = dataclasses.replace(grid, mark=FRH_MARK)
     sources, areas, points = markers(run)
-    crs = "EPSG:%s" % run.epsg if run.epsg else None
+    names = {n: r.name for n, r in run.receptors.items()}
+    # The grid's own refx, refy and epsg place the map, as zirmap does.
     fig, drawn = mapplot.build_map(grid, sources=sources, areas=areas, points=points,
-                                   title=title, dpi=110, origin=run.origin, crs=crs, lang=lang)
+                                   names=names, title=title, dpi=110, lang=lang)
     try:
         drawn_levels = list(drawn["lines"].levels) if drawn.get("lines") is not None else []
         if gridfile.role == "za" and IRRELEVANT not in drawn_levels and \
@@ -61,12 +62,14 @@ def draw(run, gridfile, title, lang):
         fig.savefig(buf, format="png", bbox_inches="tight", pad_inches=0.15)
     finally:
         mapplot.plt.close(fig)
-    return buf.getvalue()
+    return buf.getvalue(), drawn.get("warnings", [])
 
 
 def maps(run, texts, lang):
-    """[(caption, PNG bytes, where it came from)] of the total, weighted and
-    additional load; a map that cannot be drawn becomes a note."""
+    """[(caption, PNG bytes, where it came from, warnings)] of the total,
+    weighted and additional load; a map that cannot be drawn becomes a note.
+    The warnings are those of the drawing, such as a contour leaving the grid;
+    a map of zirmap's is used as it is."""
     out = []
     for role, key in ROLES:
         grids = [g for g in run.grids if g.role == role and g.kind == "frh"]
@@ -77,11 +80,12 @@ def maps(run, texts, lang):
             png = os.path.splitext(g.path)[0] + ".png"
             if os.path.isfile(png) and os.path.getmtime(png) >= os.path.getmtime(g.path):
                 with open(png, "rb") as fh:
-                    out.append((caption, fh.read(), os.path.basename(png)))
+                    out.append((caption, fh.read(), os.path.basename(png), []))
                 run.files.append((png, "file_map", sha256(png)))
                 continue
             try:
-                out.append((caption, draw(run, g, caption, lang), texts["drawn"] % g.name))
+                png, warnings = draw(run, g, caption, lang)
+                out.append((caption, png, texts["drawn"] % g.name, warnings))
             except dmna.DmnaError as e:
                 run.note("results", "note_map_missing", g.name, str(e))
     return out

@@ -184,8 +184,10 @@ class Page:
             w = run.weather
             rows = []
             for key, label in (("data", "w_data"), ("period", "w_period"), ("read", "w_read"),
-                               ("skipped", "w_skipped"), ("used", "w_used"),
-                               ("calms", "w_calms"), ("situations", "w_situations")):
+                               ("skipped", "w_skipped"), ("gaps", "w_gaps"), ("used", "w_used"),
+                               ("calms", "w_calms"), ("calm_share", "w_calm_share"),
+                               ("classes", "w_classes"), ("ha", "w_ha"),
+                               ("situations", "w_situations")):
                 if key in w:
                     value = t["period"] % w[key] if key == "period" else w[key]
                     rows.append((t[label], esc(value)))
@@ -266,8 +268,10 @@ class Page:
         run, t = self.run, self.t
         self.section("s_results", "results")
         self.notes("results")
-        for n, (caption, png, origin) in enumerate(self.maps, 1):
+        for n, (caption, png, origin, warnings) in enumerate(self.maps, 1):
             self.figure(png, "%s (%s)" % (caption, origin), "map%d" % n)
+            for line in warnings:
+                self.w('<p class="warn">%s</p>' % esc(line))
         if run.points is not None:
             table = assessment.assess(run.points, run.receptors)
             if table is None:

@@ -63,6 +63,10 @@ TEXTS = {
         "w_skipped": "Hours skipped",
         "w_used": "Hours used",
         "w_calms": "Calms",
+        "w_gaps": "Gaps in the time series",
+        "w_calm_share": "Share of calms",
+        "w_classes": "Shares of the stability classes",
+        "w_ha": "Anemometer height",
         "w_situations": "Dispersion situations",
         "period": "%s to %s",
         "situations": "Dispersion situations of the command file",
@@ -122,12 +126,14 @@ TEXTS = {
         "limits": [
             "The model computes the dispersion over flat terrain: hills, valleys and slopes, "
             "and the cold-air flows they cause at night, are not represented.",
-            "Buildings are not represented: the wake behind a barn or a house, which draws a "
-            "plume down near its source, is not computed; a source on or beside a building is "
-            "given only by its height and vertical extent.",
-            "The model computes no plume rise: a stack's odor is released at its height, and "
-            "the rise through its exit velocity or warmth is not added, which gives higher "
-            "values near the source.",
+            "The flow around buildings is not computed. A stack on a building is given its "
+            "building class (the log lists it with *LISTE src) and a warning where it stands in "
+            "or near the building's wake; such a source can be spread as a vertical line from "
+            "the ground (qw 1), a conservative estimate near the building that knows nothing of "
+            "its shape.",
+            "Plume rise is added only for the sources that ask for it (qr 1: the guideline "
+            "formula of 1985, qr 2: Briggs) and reach the least exit velocity; every other "
+            "source releases its odor at its height, which gives higher values near it.",
             "The weather is that of the dispersion situations given, each uniform in space "
             "and steady for its hours; the results are as representative as they are.",
             "The frequencies are those of odor as a panel perceives it at the odor threshold; "
@@ -212,6 +218,10 @@ TEXTS = {
         "w_skipped": "Übersprungene Stunden",
         "w_used": "Verwendete Stunden",
         "w_calms": "Calmen",
+        "w_gaps": "Lücken der Zeitreihe",
+        "w_calm_share": "Anteil der Calmen",
+        "w_classes": "Anteile der Stabilitätsklassen",
+        "w_ha": "Anemometerhöhe",
         "w_situations": "Ausbreitungssituationen",
         "period": "%s bis %s",
         "situations": "Ausbreitungssituationen der Steuerdatei",
@@ -272,13 +282,15 @@ TEXTS = {
         "limits": [
             "Das Modell berechnet die Ausbreitung über ebenem Gelände: Hügel, Täler und Hänge "
             "und die nächtlichen Kaltluftabflüsse, die sie verursachen, sind nicht abgebildet.",
-            "Gebäude sind nicht abgebildet: der Nachlauf hinter einem Stall oder einem Haus, "
-            "der eine Fahne nahe ihrer Quelle nach unten zieht, wird nicht berechnet; eine "
-            "Quelle auf oder neben einem Gebäude ist nur durch ihre Höhe und vertikale "
-            "Ausdehnung gegeben.",
-            "Das Modell berechnet keine Abgasfahnenüberhöhung: der Geruch eines Kamins wird in "
-            "seiner Höhe freigesetzt, der Auftrieb durch Austrittsgeschwindigkeit oder Wärme "
-            "wird nicht hinzugefügt, was nahe der Quelle höhere Werte ergibt.",
+            "Die Umströmung von Gebäuden wird nicht berechnet. Ein Kamin auf einem Gebäude "
+            "erhält seine Bebauungsklasse (das Protokoll listet sie mit *LISTE src) und eine "
+            "Warnung, wo er in oder nahe der Rezirkulationszone des Gebäudes steht; eine solche "
+            "Quelle kann als vertikale Linienquelle vom Boden an verteilt werden (qw 1), eine "
+            "konservative Abschätzung nahe dem Gebäude, die von seiner Form nichts weiß.",
+            "Abgasfahnenüberhöhung wird nur für die Quellen berechnet, die sie verlangen (qr 1: "
+            "die Formel der Richtlinie von 1985, qr 2: Briggs) und die Mindestaustritts"
+            "geschwindigkeit erreichen; jede andere Quelle gibt ihren Geruch in ihrer Höhe ab, "
+            "was nahe bei ihr höhere Werte ergibt.",
             "Das Wetter ist das der angegebenen Ausbreitungssituationen, jede räumlich "
             "einheitlich und für ihre Stunden stationär; die Ergebnisse sind so repräsentativ "
             "wie sie.",
