@@ -207,6 +207,16 @@ def check_table(test, page, rows, limits):
     return seen
 
 
+# The stacks' listing of the log, as the program prints it.
+STACKS = ["Schornsteine:",
+          "  n:  Hb/(m)  Bb/(m)  Bn/(°)   Dq/(m) Vq/(m/s)  Tq/(°C) Qw Qr  Hg/(m)   Hq/Hg Klasse  "
+          "Abströmung",
+          "  1:     8.0     0.0     0.0     0.00     0.00     10.0  0  0     8.0    1.12 wake    "
+          "nicht frei",
+          "  2:     8.0     0.0     0.0     0.80     7.00     20.0  0  1     8.0    1.75 free    "
+          "frei"]
+
+
 class ReportTest(unittest.TestCase):
     """The report of a complete run with groups."""
 
@@ -277,8 +287,8 @@ class ReportTest(unittest.TestCase):
         with open(os.path.join(self.tmp.name, "odrlog.txt"), "rb") as fh:
             lines = fh.read().decode("cp1252").splitlines()
         with open(path, "w", encoding="cp1252") as fh:
-            fh.write("\n".join(lines[:7] + listing + rows[:1] + [""] + listing + rows
-                               + [""] + lines[7:]) + "\n")
+            fh.write("\n".join(lines[:7] + listing + rows[:1] + [""] + listing + rows + [""]
+                               + STACKS + [""] + lines[7:]) + "\n")
         log = runfiles.read_log(path)
         self.assertEqual((log.program, log.compiled, log.started, log.arguments, log.finished),
                          ("ZIRidev Version 1.4.d", "Dec  9 2026  19:00:00",
@@ -286,6 +296,10 @@ class ReportTest(unittest.TestCase):
         self.assertEqual([len(s.rows) for s in log.sources], [1, 2])
         self.assertEqual([(r["n"], r["Xq"], r["Eq"], r["Zellen"]) for r in log.sources[-1].rows],
                          [("1", "-60.0", "2.500e+03", "10"), ("2", "-60.0", "1.800e+03", "10")])
+        # A listing's last column may hold several words.
+        self.assertEqual([(r["n"], r["Hq/Hg"], r["Klasse"], r["Abströmung"])
+                          for r in log.stacks[0].rows],
+                         [("1", "1.12", "wake", "nicht frei"), ("2", "1.75", "free", "frei")])
         self.assertEqual(log.warnings, [VERTICAL_WARNING, "--- another warning of the run!",
                                         SMALLER_WARNING])
 

@@ -22,8 +22,10 @@ class RunFileError(Exception):
 # The log -----------------------------------------------------------------------
 
 @dataclass
-class SourceListing:
-    """One "Quellen:" listing of the log: column names (units cut off) and rows."""
+class Listing:
+    """A table the log lists under a title line such as "Quellen:": the
+    headings as printed, the column names (units cut off) and the rows."""
+    headings: list
     columns: list
     rows: list  # dicts column -> text
 
@@ -40,7 +42,8 @@ class RunLog:
     finished: bool = False   # the run ended normally
     warnings: list = field(default_factory=list)   # lines beginning with "--- "
     errors: list = field(default_factory=list)     # lines beginning with "*** "
-    sources: list = field(default_factory=list)    # SourceListing, in log order
+    sources: list = field(default_factory=list)    # Listing "Quellen:", in log order
+    stacks: list = field(default_factory=list)     # Listing "Schornsteine:", in log order
 
     def lines_with(self, words):
         """Lines that contain words, case ignored, in log order."""
@@ -48,18 +51,22 @@ class RunLog:
         return [line for line in self.lines if w in line.lower()]
 
 
-def _source_listing(lines, start):
-    """The listing whose heading follows lines[start] ("Quellen:"), or None."""
+def _listing(lines, start):
+    """The table whose heading follows lines[start], up to the first line that
+    is not a row "n: ..."; a row's surplus words belong to its last column
+    (a text of several words, such as "nicht frei")."""
     if start + 1 >= len(lines):
         return None
-    columns = [re.sub(r"/\(.*\)$", "", c).rstrip(":") for c in lines[start + 1].split()]
+    headings = lines[start + 1].split()
+    columns = [re.sub(r"/\(.*\)$", "", c).rstrip(":") for c in headings]
     rows = []
     for line in lines[start + 2:]:
         tokens = line.split()
-        if not tokens or len(tokens) != len(columns) or not tokens[0].endswith(":"):
+        if len(tokens) < len(columns) or not tokens[0].endswith(":"):
             break
+        tokens[len(columns) - 1:] = [" ".join(tokens[len(columns) - 1:])]
         rows.append(dict(zip(columns, [tokens[0].rstrip(":")] + tokens[1:])))
-    return SourceListing(columns, rows)
+    return Listing(headings, columns, rows)
 
 
 def read_log(path):
@@ -90,10 +97,10 @@ def read_log(path):
             log.warnings.append(line)
         elif line.startswith("*** ") and not line.startswith("*** error exit at"):
             log.errors.append(line)
-        elif line.strip() == "Quellen:":
-            listing = _source_listing(lines, n)
+        elif line.strip() in ("Quellen:", "Schornsteine:"):
+            listing = _listing(lines, n)
             if listing and listing.rows:
-                log.sources.append(listing)
+                (log.sources if line.strip() == "Quellen:" else log.stacks).append(listing)
     filled = [line for line in lines if line.strip()]
     log.closing = filled[-1] if filled else ""
     log.finished = log.closing.startswith("FINISHED at ")

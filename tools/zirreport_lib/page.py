@@ -167,6 +167,13 @@ class Page:
                             self.g(v["e"])]
                     rows.append(row)
                 self.table(head, rows, ' class="sources"')
+        if run.log.stacks:
+            # As the program prints it: its own headings, classes and words.
+            listing = run.log.stacks[-1]
+            self.w("<h3>%s</h3>" % esc(t["stacks"]))
+            self.table([(h, i not in (0, len(listing.headings) - 1, len(listing.headings) - 2))
+                        for i, h in enumerate(listing.headings)],
+                       [[esc(row[c]) for c in listing.columns] for row in listing.rows])
         self.w("</section>")
 
     def unit(self):

@@ -54,6 +54,7 @@ TEXTS = {
         "extent": "Vertical extent (m)",
         "emission": "Emission (%s/s)",
         "from_log": "As listed in the log (*LISTE src).",
+        "stacks": "Stacks, as the log lists them (*LISTE src)",
         "from_header": "As the result files list them.",
         "from_command": "As the command file gives them (the sources in force at its end).",
         "origin": "National coordinates: the model's origin (0, 0) at E %s, N %s%s.",
@@ -208,6 +209,7 @@ TEXTS = {
         "extent": "Vertikale Ausdehnung (m)",
         "emission": "Emission (%s/s)",
         "from_log": "Wie im Protokoll aufgelistet (*LISTE src).",
+        "stacks": "Schornsteine, wie im Protokoll aufgelistet (*LISTE src)",
         "from_header": "Wie in den Ergebnisdateien aufgeführt.",
         "from_command": "Wie in der Steuerdatei angegeben (die an ihrem Ende gültigen Quellen).",
         "origin": "Landeskoordinaten: der Ursprung (0, 0) des Modells liegt bei O %s, "
