@@ -1,8 +1,8 @@
 """What a finished run left in its working directory, gathered for the report.
 
 Everything is read with the readers the other tools use: result grids with
-zirmap_lib.dmna, the log and the tables with zirmap_lib.runfiles, the command
-file with zirmet's section reader. Numbers stay the files' numbers; nothing
+zirmap_lib.dmna, the log and pnt.csv with zirmap_lib.runfiles, receptors.csv
+with zirmap_lib.receptors, the command file with zirmet's section reader. Numbers stay the files' numbers; nothing
 is computed here beyond sums of the hours the command file gives.
 
 A missing optional input leaves its part empty and adds a note (a key of the
@@ -25,8 +25,9 @@ class RunRefused(Exception):
     """The working directory holds no finished run; the text says why."""
 
 
-# The defaults of the parameters the report shows when the command file leaves them out.
-DEFAULTS = {"nw": 36, "nz": 200, "dz": 5.0, "ua": 3.0, "lm": 0.0, "z0": 0.5}
+# The model's defaults of what the report shows when the command file leaves it out.
+DEFAULT_NW = 36                                      # wind sectors
+DEFAULT_SITUATION = {"ua": "3", "lm": "0", "z0": "0.5"}
 # Source columns of the result files' headers (groups) and of the log's listing.
 SOURCE_KEYS = ["sqxq", "sqyq", "sqaq", "sqbq", "sqrq", "sqhq", "sqcq", "sqeq"]
 LISTING_KEYS = ["Xq", "Yq", "Aq", "Bq", "Rq", "Hq", "Cq", "Eq"]
@@ -72,7 +73,7 @@ class Run:
     sections: list = field(default_factory=list)
     grids: list = field(default_factory=list)          # GridFile
     sources: list = field(default_factory=list)        # Source
-    sources_from: str = ""                             # "header" or "log"
+    sources_from: str = ""                             # "header", "log" or "command"
     factors: dict = field(default_factory=dict)        # group -> factor text
     applicant: set = field(default_factory=set)        # groups of za 1
     situations: list = field(default_factory=list)
@@ -186,8 +187,8 @@ def read_command_file(run, path):
     run.command_file = path
     sections = split_sections(lines)
     run.sections = sections
-    nw = DEFAULTS["nw"]
-    current = {"ua": "3", "lm": "0", "z0": "0.5"}
+    nw = DEFAULT_NW
+    current = dict(DEFAULT_SITUATION)
     dw = None
     seen = set()
     for k, s in enumerate(sections):
@@ -196,7 +197,7 @@ def read_command_file(run, path):
                 nw = int(first_float(tokens, nw))
             if s.word == "*d" and name in ("nz", "dz"):
                 run.vertical[name] = tokens_value(tokens)
-            if s.word == "*p" and name == "zk":
+            if s.word == "*p" and name == "zk" and len(tokens) > 1:
                 run.vertical["zk"] = tokens[1:]
             if s.word == "*p" and name in current:
                 current[name] = tokens[1] if len(tokens) > 1 else ""
