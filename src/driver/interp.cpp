@@ -175,6 +175,13 @@ int DispersionRun() {
   int rc = CalcPlume();
   ProfileReady = true;
   if (rc < 0 || MsgErr < 0) return FAIL("6", 6, "*** error in calculation of plume functions! (%s)\n");
+  // The first process alone reports; the estimate changes no result.
+  if (prm::vc != 0 && ParRank() == 0) {
+    BlmGrid fine;
+    if (BlmRefine(&fine) == 0)
+      PlumeGridError({fine.zk.data(), fine.ux.data(), fine.kz.data(), fine.ww.data(), fine.nz},
+                     Situation);
+  }
   if (CalcValues() < 0 || MsgErr < 0)
     return FAIL("7", 7, "*** error in calculation of odor frequency! /(%s)\n");
   return 0;
@@ -286,6 +293,7 @@ void ResetInterpreter() {
   InternOn = false;
   TableSelection = "*d*a*g*l*p*q*s";
   SrcForget();
+  PlumeGridForget();
 }
 
 int ResetPlume() {

@@ -22,6 +22,7 @@ int32_t nw;
 int32_t nz;
 char* op;
 char* ti;
+int32_t vc;
 double xf;
 double yf;
 float zp;
@@ -180,6 +181,7 @@ PrmRecord PrmTable[] = {
     Int("nz", "200", &nz, "Anzahl der Intervalle im BLM-Profil"),
     Str("op", "", 255, &op, "Optionen"),
     Str("ti", "TEST", 255, &ti, "Titel"),
+    Int("vc", "1", &vc, "Fehler des Vertikalrasters schätzen (1: ja, 0: nein)"),
     Dbl("xf", "0", &xf, "X-Koordinate des Referenzpunktes"),
     Dbl("yf", "0", &yf, "Y-Koordinate des Referenzpunktes"),
     Flt("zp", " %10.1f", "1.5", &zp, "Z-Koordinate der Aufpunkte (m)"),
