@@ -373,5 +373,6 @@ int RunCommands(const char* cmdFile, bool (*allow)(const char* section, const ch
     if (CheckLog() < 0) return 12;
   }
   PrmRead(nullptr, nullptr, nullptr);
+  PlumeGridSummary();
   return 0;
 }

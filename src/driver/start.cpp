@@ -10,7 +10,6 @@
 #include "driver/driver.h"
 #include "msg/msg.h"
 #include "odor/odor.h"
-#include "odor/plume.h"
 #include "par/par.h"
 
 const char ModName[] = "ZIRidev";
@@ -102,7 +101,6 @@ int FinishRun(int code) {
   Closed = true;
   MsgVerbose = 1;
   MsgQuiet--;
-  PlumeGridSummary();
   const char* what = (MsgErr >= 0) ? "FINISHED" : "*** error exit";
   const char* when = Now();
   // The log gets its closing line and is closed before the screen gets its

@@ -218,11 +218,12 @@ int PlumeGridError(const DffGrid& fine, int situation) {
     // (nearer, the table interpolates towards the source point itself).
     double lo = 0, hi = q.ni * static_cast<double>(q.li);
     ReceptorReach(q, &lo, &hi);
-    const int n0 = std::max(1, static_cast<int>(std::floor(lo / q.li)));
-    const int n1 = std::min(q.ni, static_cast<int>(std::ceil(hi / q.li)));
+    // Receptors beyond the table (which the run refuses) leave its far end.
+    const int n1 = std::max(1, std::min(q.ni, static_cast<int>(std::ceil(hi / q.li))));
+    const int n0 = std::clamp(static_cast<int>(std::floor(lo / q.li)), 1, n1);
     double peak = 0;
     for (int n = n0; n <= n1; n++) peak = std::max(peak, static_cast<double>(cp[n]));
-    double worst = 0, at = 0;
+    double worst = 0, at = q.cx[n0];
     for (int n = n0; n <= n1 && peak > 0; n++) {
       const double f = cp[n];
       const double d = std::fabs(q.cp[n] - f) / std::max(f, kNegligible * peak);
