@@ -346,7 +346,8 @@ def check_odor(exe, outdir):
         dev = np.abs(fro[reached] - expected)
         # The model sums nl+1 float products of at most 1; on a coarse scale
         # the sum over the classes is itself an approximation of the integral.
-        quad = 0.0 if fine else max(class_sum_error(c, nu, scale) for c in cnc[reached])
+        quad = 0.0 if fine else max((class_sum_error(c, nu, scale) for c in cnc[reached]),
+                                     default=0.0)
         checks.append(Check(
             "odor", "odor probability, " + what,
             "p = integral of exp(-(theta/s)^nu) over theta log-normal(ln gs, ld), "
@@ -359,6 +360,7 @@ def check_odor(exe, outdir):
         margin = (nl + 1) * EPS + quad
         clear = np.abs(expected - ODOR_GA) > margin
         wrong = int(np.sum((frh[reached][clear] > 0.5) != (expected[clear] > ODOR_GA)))
+        wrong += 0 if np.any(reached) else frh.size  # a grid the plume never reaches
         wrong += int(np.sum((frh[reached] != 0) & (frh[reached] != 1)))
         checks.append(Check(
             "odor", "odor hour, " + what,
@@ -374,7 +376,7 @@ def check_odor(exe, outdir):
         # own error, computed in double precision, is the tolerance there.
         tol = percentile_tolerance(nu, nc)
         if not fine:
-            tol = max(interpolation_error(c, nu, scale) for c in cnc[inside]) + 1e-5
+            tol = max((interpolation_error(c, nu, scale) for c in cnc[inside]), default=0.0) + 1e-5
         checks.append(Check(
             "odor", "90th percentile / mean, " + what,
             "c90/c = ln(10)^(1/nu) / Gamma(1+1/nu) = %.6f" % r,
