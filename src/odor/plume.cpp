@@ -216,11 +216,17 @@ int PlumeGridError(const DffGrid& fine, int situation) {
     }
     // The entries the receptors need: from the first step of the table on
     // (nearer, the table interpolates towards the source point itself).
+    // Without receptors (or with coordinates that are no numbers) the whole
+    // table; receptors beyond the table (which the run refuses) its far end.
     double lo = 0, hi = q.ni * static_cast<double>(q.li);
-    ReceptorReach(q, &lo, &hi);
-    // Receptors beyond the table (which the run refuses) leave its far end.
-    const int n1 = std::max(1, std::min(q.ni, static_cast<int>(std::ceil(hi / q.li))));
-    const int n0 = std::clamp(static_cast<int>(std::floor(lo / q.li)), 1, n1);
+    if (!ReceptorReach(q, &lo, &hi) || !(lo >= 0 && hi >= lo)) {
+      lo = 0;
+      hi = q.ni * static_cast<double>(q.li);
+    }
+    const int n1 =
+        static_cast<int>(std::clamp(std::ceil(hi / q.li), 1.0, static_cast<double>(q.ni)));
+    const int n0 =
+        static_cast<int>(std::clamp(std::floor(lo / q.li), 1.0, static_cast<double>(n1)));
     double peak = 0;
     for (int n = n0; n <= n1; n++) peak = std::max(peak, static_cast<double>(cp[n]));
     double worst = 0, at = q.cx[n0];

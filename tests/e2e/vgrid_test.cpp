@@ -55,9 +55,10 @@ TEST(VerticalGrid, CoarseGridWarnsAtTheHouseAndTheFineGridDoesNot) {
   ASSERT_TRUE(Difference(coarse.log, &percent, &x)) << coarse.log;
   EXPECT_GT(percent, 10);
   EXPECT_EQ(x, 100);
-  const std::string warning = "--- vertical grid too coarse for source 1 in situation 1: the "
-                              "concentration at 100 m changes by " +
-                              std::to_string(percent) + " % when each layer is halved";
+  const std::string warning =
+      "--- vertical grid too coarse for source 1 in situation 1: the "
+      "concentration at 100 m changes by " +
+      std::to_string(percent) + " % when each layer is halved";
   EXPECT_NE(coarse.result.out.find(warning), std::string::npos) << coarse.result.out;
   EXPECT_NE(coarse.log.find(warning), std::string::npos);
   EXPECT_NE(coarse.log.find("\nvertical grid: largest difference of the run " +
