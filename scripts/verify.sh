@@ -2,7 +2,9 @@
 # Rebuilds the evidence that the model computes what it should: analytic
 # limits (closed-form solutions) and the Prairie Grass field experiment.
 # Builds the program if needed, writes out/verify/report.md and the plots,
-# and ends with exit code 0 only when every analytic check passes.
+# and ends with exit code 0 only when every analytic check passes and the
+# field data lie inside the acceptance band (FAC2 >= 0.8, |FB| <= 0.3,
+# MG 0.7 to 1.3, for CY/Q and for sigma-y); it prints what failed.
 #   bash scripts/verify.sh              analytic checks and field data
 #   bash scripts/verify.sh --analytic   analytic checks only (seconds)
 set -euo pipefail

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "msg/msg.h"
 #include "prm/params.h"
@@ -77,6 +78,19 @@ float BlmSw(float z, float /*z0*/, float lm, float hm) {
 
 namespace {
 
+// A grid and the profiles to compute on it: the parameter vectors, or the
+// work storage of a refined grid. quiet: no information lines, and vv and
+// lv stay as they are (they belong to the grid of the parameters).
+struct Target {
+  const float* zk;
+  float *ux, *kz, *ww;
+  int nz;
+  bool doUx, doKz, doWw;
+  bool quiet;
+};
+
+int ComputeOn(const Target& t);
+
 // The profiles for the current parameters (the three families of z0).
 int ComputeProfile() {
   const bool doKz = !IsSet("kz");
@@ -103,7 +117,16 @@ int ComputeProfile() {
     if (prm::dz <= 0) return MSG_FAIL(Tag("2"), "*** undefined vertical grid! (%s)\n");
     for (int i = 0; i <= nz; i++) zk[i] = static_cast<float>(i * static_cast<double>(prm::dz));
   }
+  return ComputeOn({zk, ux, kz, ww, nz, doUx, doKz, doWw, false});
+}
 
+int ComputeOn(const Target& t) {
+  const float* zk = t.zk;
+  float* ux = t.ux;
+  float* kz = t.kz;
+  float* ww = t.ww;
+  const int nz = t.nz;
+  const bool doUx = t.doUx, doKz = t.doKz, doWw = t.doWw;
   const float z0 = prm::z0;
   if (z0 == 0) {
     // Constant profiles, for tests against exact solutions.
@@ -139,7 +162,7 @@ int ComputeProfile() {
       return MSG_FAIL(Tag("4"), "*** invalid wind profile at anemometer height (u/u*=%g)! (%s)\n",
                       f);
     us = ua / f;
-    if (MsgVerbose >= 2) MsgOut("calculated u* = %1.3f\n", us);
+    if (MsgVerbose >= 2 && !t.quiet) MsgOut("calculated u* = %1.3f\n", us);
   }
   const double el = (prm::lm == 0) ? kNeutralL : prm::lm;  // m
   double hm = prm::hm;                                     // m
@@ -151,7 +174,7 @@ int ComputeProfile() {
       hm = (std::sqrt(1.5 / z0) * el < -200) ? 800 : 1100;
     }
   }
-  if (MsgVerbose >= 3) MsgOut("Lm=%7.1f  Hm=%6.1f  Ua=%4.1f\n", el, hm, ua);
+  if (MsgVerbose >= 3 && !t.quiet) MsgOut("Lm=%7.1f  Hm=%6.1f  Ua=%4.1f\n", el, hm, ua);
 
   const float elf = static_cast<float>(el), hmf = static_cast<float>(hm);
   // The turbulence profiles scale so that sigma-w at the anemometer height
@@ -165,6 +188,7 @@ int ComputeProfile() {
     if (doUx) ux[i] = static_cast<float>(us * BlmUx(z, z0, elf));
   }
 
+  if (t.quiet) return 0;
   const double avg = (prm::tm > 0) ? std::pow(prm::tm / 3600.0, 0.2) : 1.0;
   if (prm::sv > 0) {
     prm::vv = prm::sv;
@@ -213,4 +237,43 @@ int BlmPrintProfile() {
     std::fprintf(f, " %7.2f %7.2f %7.2f %7.3f\n", prm::zk[i], prm::ux[i], prm::kz[i], prm::ww[i]);
   std::fprintf(f, "\n");
   return 0;
+}
+
+int BlmRefine(BlmGrid* g) {
+  const int nz = prm::nz;
+  const int fz = 2 * nz;
+  try {
+    g->zk.assign(fz + 1, 0.0f);
+    g->ux.assign(fz + 1, 0.0f);
+    g->kz.assign(fz + 1, 0.0f);
+    g->ww.assign(fz + 1, 0.0f);
+  } catch (const std::bad_alloc&) {
+    return 1;
+  }
+  g->nz = fz;
+  const float* zk = prm::zk.f();
+  for (int i = 0; i < nz; i++) {
+    g->zk[2 * i] = zk[i];
+    g->zk[2 * i + 1] = 0.5f * (zk[i] + zk[i + 1]);
+  }
+  g->zk[fz] = zk[nz];
+  // A profile given in the command file has values at its own levels only:
+  // the new levels between them take the linear mean of their neighbours.
+  const struct {
+    const char* name;
+    const PrmVec& v;
+    std::vector<float>& to;
+  } given[] = {{"ux", prm::ux, g->ux}, {"kz", prm::kz, g->kz}, {"ww", prm::ww, g->ww}};
+  for (const auto& p : given) {
+    if (!IsSet(p.name)) continue;
+    for (int i = 0; i < nz; i++) {
+      p.to[2 * i] = p.v[i];
+      p.to[2 * i + 1] = 0.5f * (p.v[i] + p.v[i + 1]);
+    }
+    p.to[fz] = p.v[nz];
+  }
+  // The same parameters passed on the grid of the run, so this cannot fail.
+  const int rc = ComputeOn({g->zk.data(), g->ux.data(), g->kz.data(), g->ww.data(), fz,
+                            !IsSet("ux"), !IsSet("kz"), !IsSet("ww"), true});
+  return rc < 0 ? 1 : 0;
 }

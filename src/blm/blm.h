@@ -6,6 +6,8 @@
 // state of its own.
 #pragma once
 
+#include <vector>
+
 // Module name in the origin tags of the messages.
 inline constexpr char BlmModule[] = "QORblm";
 
@@ -16,6 +18,21 @@ inline constexpr char BlmModule[] = "QORblm";
 // (ux, kz, ww, vv and lv then unchanged), or a profile value that is not
 // finite or (ux, kz, ww) negative.
 int BlmProfile();
+
+// A vertical grid with its profiles outside the parameter table: levels
+// zk[0..nz] (m), wind ux (m/s), diffusion kz (m2/s) and sigma-w ww (m/s).
+struct BlmGrid {
+  std::vector<float> zk, ux, kz, ww;
+  int nz = 0;
+};
+
+// The grid of the last successful BlmProfile with every layer halved (2 nz
+// intervals) and the profiles on it: computed as BlmProfile computes them,
+// or, for a profile given in the command file, its values at the old levels
+// and the mean of the two neighbours at each new one. Changes nothing in
+// the parameter table and writes no message. Returns 0, or 1 when there is
+// no memory for it.
+int BlmRefine(BlmGrid* g);
 
 // Lists zk, ux, kz and ww of every level into MsgLog; writes nothing when no
 // log is open. Returns 0.

@@ -24,6 +24,7 @@ using FloatArray = std::unique_ptr<float[], FreeFloats>;
 // Work arrays of the DffPlume running in this thread (index 1..nz used),
 // null otherwise.
 struct Work {
+  DffGrid grid{};  // levels and profiles of the march
   float* diag = nullptr;
   float* upper = nullptr;
   float* lower = nullptr;
@@ -39,6 +40,15 @@ struct Work {
 thread_local Work W;
 
 float Vdep = 0;  // m/s, ground deposition velocity; kept from call to call
+
+// The grid of a call of DffPlumeOnGrid in this thread; null: the grid and
+// profiles of the parameter table.
+thread_local const DffGrid* OtherGrid = nullptr;
+
+DffGrid GridInUse() {
+  if (OtherGrid) return *OtherGrid;
+  return {prm::zk.f(), prm::ux.f(), prm::kz.f(), prm::ww.f(), prm::nz};
+}
 
 bool IsSet(const char* name) { return PrmIsSet(name) != 0; }
 
@@ -89,10 +99,10 @@ int SlvTri(int n, float* l, float* b, float* u, float* d, float* x) {
 int Step(float x, float dx) {
   assert(W.c && dx > 0);
   const int nz = W.nz;
-  const float* zk = prm::zk.f();
-  const float* ux = prm::ux.f();
-  const float* kz = prm::kz.f();
-  const float* ww = prm::ww.f();
+  const float* zk = W.grid.zk;
+  const float* ux = W.grid.ux;
+  const float* kz = W.grid.kz;
+  const float* ww = W.grid.ww;
   const float tw = prm::tw;
   const float al = W.alpha, th = W.theta;
   float* c = W.c;
@@ -128,8 +138,9 @@ int Step(float x, float dx) {
 }
 
 void DffShift(float* c, float* work, int nz, float dz) {
-  const float* zk = prm::zk.f();
-  const float* ux = prm::ux.f();
+  const DffGrid grid = GridInUse();
+  const float* zk = grid.zk;
+  const float* ux = grid.ux;
   // G(z): the flux below z, linear within each cell; the new cell j holds
   // G(zk[j] - dz) - G(zk[j-1] - dz), which telescopes to the whole flux.
   int i = 1;          // cell of the point looked up; the points only rise
@@ -158,12 +169,14 @@ void DffShift(float* c, float* work, int nz, float dz) {
 
 int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float* sd, float* ci,
              float hq, float cq, int ni, const float* rise) {
-  const int nz = prm::nz;
+  const DffGrid grid = GridInUse();
+  const int nz = grid.nz;
   assert(ni >= 0 && nz >= 1);
-  assert(prm::zk.count > nz && prm::ux.count > nz && prm::kz.count > nz && prm::ww.count > nz);
-  const float* zk = prm::zk.f();
-  const float* ux = prm::ux.f();
-  const float* kz = prm::kz.f();
+  assert(OtherGrid ||
+         (prm::zk.count > nz && prm::ux.count > nz && prm::kz.count > nz && prm::ww.count > nz));
+  const float* zk = grid.zk;
+  const float* ux = grid.ux;
+  const float* kz = grid.kz;
   auto tag = [](const char* site) { return MsgTag(DffModule, "DffPlume", site); };
 
   // Horizontal fluctuations of the total plume (sv) and of the core plume (sc).
@@ -199,6 +212,7 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
   W.c = arrays[4].get();
   W.cnew = arrays[5].get();
   W.keff = arrays[6].get();
+  W.grid = grid;
   W.nz = nz;
   W.alpha = (prm::al >= 0 && prm::al <= 1) ? prm::al : 0.5f;
   W.theta = 1 - W.alpha;
@@ -283,7 +297,7 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
   const double uq = (sumF > 0) ? sumFu / sumF : 1.0;  // m/s, source wind
 
   std::FILE* log = MsgLog;
-  const bool listing = log && prm::mx >= 1 && prm::mx <= ni;
+  const bool listing = log && prm::mx >= 1 && prm::mx <= ni && !OtherGrid;
   if (listing && Quiet) return -1;
   const int mz = (prm::mz > 0) ? prm::mz : 1;
   if (listing) {
@@ -357,3 +371,12 @@ int DffPlumeQuiet(const float* cx, float* cg, float* cp, float* ca, float* sy, f
 }
 
 void DffKeepDeposition() { Vdep = Deposition((prm::sw > 0) ? prm::sw : prm::ww[0]); }
+
+int DffPlumeOnGrid(const DffGrid& grid, const float* cx, float* cg, float* cp, float* ca, float* sy,
+                   float* sd, float* ci, float hq, float cq, int ni, const float* rise) {
+  struct OnGrid {
+    explicit OnGrid(const DffGrid& g) { OtherGrid = &g; }
+    ~OnGrid() { OtherGrid = nullptr; }
+  } on(grid);
+  return DffPlumeQuiet(cx, cg, cp, ca, sy, sd, ci, hq, cq, ni, rise);
+}

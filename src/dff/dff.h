@@ -38,7 +38,7 @@ int Step(float x, float dx);
 int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float* sd, float* ci,
              float hq, float cq, int ni, const float* rise = nullptr);
 
-// Shifts the concentration c[1..nz] of the profile in force (zk, ux) up by
+// Shifts the concentration c[1..nz] of the grid in force (zk, ux) up by
 // dz (m), keeping the flux sum(u h c): the flux density u c, constant within
 // each cell, is moved up and averaged over the cells again; what passes the
 // top stays in the top cell, the cells below dz are emptied from below.
@@ -57,3 +57,21 @@ int DffPlumeQuiet(const float* cx, float* cg, float* cp, float* ca, float* sy, f
 // Keeps the deposition velocity as DffPlume does, for a table that
 // DffPlumeQuiet has made.
 void DffKeepDeposition();
+
+// A vertical grid and its profiles for DffPlumeOnGrid: levels zk[0..nz]
+// (m), wind ux (m/s), diffusion kz (m2/s), sigma-w ww (m/s).
+struct DffGrid {
+  const float* zk;
+  const float* ux;
+  const float* kz;
+  const float* ww;
+  int nz;
+};
+
+// DffPlumeQuiet on the given grid instead of the one of the parameter table
+// (all other parameters as they stand), and never with the concentration
+// listing: a second table of the same situation, for instance on a finer
+// grid (a plume rise is applied on that grid). Returns 0 when the table is complete, 1 when it could not be made.
+int DffPlumeOnGrid(const DffGrid& grid, const float* cx, float* cg, float* cp, float* ca, float* sy,
+                   float* sd, float* ci, float hq, float cq, int ni,
+                   const float* rise = nullptr);

@@ -187,6 +187,13 @@ int DispersionRun() {
   int rc = CalcPlume();
   ProfileReady = true;
   if (rc < 0 || MsgErr < 0) return FAIL("6", 6, "*** error in calculation of plume functions! (%s)\n");
+  // The first process alone reports; the estimate changes no result.
+  if (prm::vc != 0 && ParRank() == 0) {
+    BlmGrid fine;
+    if (BlmRefine(&fine) == 0)
+      PlumeGridError({fine.zk.data(), fine.ux.data(), fine.kz.data(), fine.ww.data(), fine.nz},
+                     Situation);
+  }
   if (CalcValues() < 0 || MsgErr < 0)
     return FAIL("7", 7, "*** error in calculation of odor frequency! /(%s)\n");
   return 0;
@@ -301,6 +308,7 @@ void ResetInterpreter() {
   InternOn = false;
   TableSelection = "*d*a*g*l*p*q*s";
   SrcForget();
+  PlumeGridForget();
 }
 
 int ResetPlume() {
@@ -381,5 +389,6 @@ int RunCommands(const char* cmdFile, bool (*allow)(const char* section, const ch
     if (CheckLog() < 0) return 12;
   }
   PrmRead(nullptr, nullptr, nullptr);
+  PlumeGridSummary();
   return 0;
 }

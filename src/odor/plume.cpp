@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <new>
 #include <string>
 #include <system_error>
@@ -127,7 +128,150 @@ void PrintTable(std::FILE* f, const Source& q) {
   std::fprintf(f, "\n");
 }
 
+// A value of the table below this share of its largest one over the
+// distances compared counts as negligible: differences are taken relative
+// to the refined value, but at least to this share of the largest, so that
+// where the plume has hardly reached the ground a tiny value does not make
+// a large relative difference.
+constexpr double kNegligible = 0.1;
+// A difference above this (in %, as printed) gets a warning.
+constexpr long kWarnPercent = 10;
+
+// The largest difference of the run so far, in % (negative: none yet).
+struct GridLargest {
+  double percent = -1;
+  int situation = 0, source = 0;
+  double x = 0;  // m
+} RunLargest;
+
+// Distance (m) from (px, py) to the rectangle x0..x1, y0..y1 and to its
+// farthest corner.
+void RectDistances(double px, double py, double x0, double x1, double y0, double y1, double* near,
+                   double* far) {
+  const double dx = std::max({x0 - px, 0.0, px - x1});
+  const double dy = std::max({y0 - py, 0.0, py - y1});
+  *near = std::hypot(dx, dy);
+  *far = std::hypot(std::max(px - x0, x1 - px), std::max(py - y0, y1 - py));
+}
+
+// The range lo..hi (m) of the distances between source q and the receptors
+// (grid nodes and points); false when there are no receptors.
+bool ReceptorReach(const Source& q, double* lo, double* hi) {
+  // An area source: from its centre, widened by half its diagonal.
+  const double r = q.rq * 3.14159265358979 / 180;
+  const double cxq = q.xq + 0.5 * (q.aq * std::cos(r) - q.bq * std::sin(r));
+  const double cyq = q.yq + 0.5 * (q.aq * std::sin(r) + q.bq * std::cos(r));
+  const double half = 0.5 * std::hypot(static_cast<double>(q.aq), static_cast<double>(q.bq));
+  double near = HUGE_VAL, far = 0;
+  bool any = false;
+  if (prm::nx > 0 && prm::ny > 0) {
+    const double x0 = prm::xr, y0 = prm::yr;
+    RectDistances(cxq, cyq, x0, x0 + (prm::nx - 1) * static_cast<double>(prm::dr), y0,
+                  y0 + (prm::ny - 1) * static_cast<double>(prm::dr), &near, &far);
+    any = true;
+  }
+  const int np = std::min({prm::np, prm::xp.count, prm::yp.count});
+  for (int n = 0; n < np; n++) {
+    const double d = std::hypot(prm::xp[n] - cxq, prm::yp[n] - cyq);
+    near = std::min(near, d);
+    far = std::max(far, d);
+    any = true;
+  }
+  *lo = std::max(near - half, 0.0);
+  *hi = far + half;
+  return any;
+}
+
+// Work storage of the refined table of one source.
+struct FineTable {
+  std::vector<float> cg, cp, ca, ci, sy, sd;
+  explicit FineTable(int entries)
+      : cg(entries), cp(entries), ca(entries), ci(entries), sy(entries), sd(entries) {}
+};
+
 }  // namespace
+
+int PlumeGridError(const DffGrid& fine, int situation) {
+  std::vector<Source>* list = Sources();
+  if (!list) return 0;
+  const int count = static_cast<int>(list->size());
+  for (int s = 0; s < count; s++) {
+    const Source& q = (*list)[s];
+    if (q.ni < 1) continue;  // a table of the source point alone has nothing to compare
+    int made = 1;
+    std::vector<float> cp;
+    try {
+      FineTable t(q.ni + 1);
+      made = DffPlumeOnGrid(fine, q.cx.data(), t.cg.data(), t.cp.data(), t.ca.data(), t.sy.data(),
+                            t.sd.data(), t.ci.data(), q.ht, q.ct, q.ni,
+                            q.rz.empty() ? nullptr : q.rz.data());
+      cp = std::move(t.cp);
+    } catch (const std::bad_alloc&) {
+      made = 1;
+    }
+    if (made != 0) {
+      if (MsgLog)
+        std::fprintf(MsgLog,
+                     "vertical grid: situation %d, source %d: no estimate (no table on the grid "
+                     "with each layer halved)\n",
+                     situation, s + 1);
+      continue;
+    }
+    // The entries the receptors need: from the first step of the table on
+    // (nearer, the table interpolates towards the source point itself).
+    // Without receptors (or with coordinates that are no numbers) the whole
+    // table; receptors beyond the table (which the run refuses) its far end.
+    double lo = 0, hi = q.ni * static_cast<double>(q.li);
+    if (!ReceptorReach(q, &lo, &hi) || !(lo >= 0 && hi >= lo)) {
+      lo = 0;
+      hi = q.ni * static_cast<double>(q.li);
+    }
+    const int n1 =
+        static_cast<int>(std::clamp(std::ceil(hi / q.li), 1.0, static_cast<double>(q.ni)));
+    const int n0 =
+        static_cast<int>(std::clamp(std::floor(lo / q.li), 1.0, static_cast<double>(n1)));
+    double peak = 0;
+    for (int n = n0; n <= n1; n++) peak = std::max(peak, static_cast<double>(cp[n]));
+    double worst = 0, at = q.cx[n0];
+    for (int n = n0; n <= n1 && peak > 0; n++) {
+      const double f = cp[n];
+      const double d = std::fabs(q.cp[n] - f) / std::max(f, kNegligible * peak);
+      if (d > worst) {
+        worst = d;
+        at = q.cx[n];
+      }
+    }
+    const double percent = 100 * worst;
+    if (MsgLog)
+      std::fprintf(MsgLog,
+                   "vertical grid: situation %d, source %d: largest difference %.0f %% at %.0f m "
+                   "(each layer halved, %.0f to %.0f m compared)\n",
+                   situation, s + 1, percent, at, n0 * static_cast<double>(q.li),
+                   n1 * static_cast<double>(q.li));
+    if (std::lround(percent) > kWarnPercent) {
+      const int verbose = MsgVerbose;
+      MsgVerbose = std::max(MsgVerbose, 1);
+      MsgOut(
+          "--- vertical grid too coarse for source %d in situation %d: the concentration at %.0f "
+          "m changes by %.0f %% when each layer is halved; use a finer grid near the ground, for "
+          "example dz 0.5 and nz 2000 in *DIMENSIONIERUNG (user guide, section 4)! (%s)\n",
+          s + 1, situation, at, percent, MsgTag("ZIRidev", "CalcPlume", "6").s);
+      MsgVerbose = verbose;
+    }
+    if (percent > RunLargest.percent) RunLargest = {percent, situation, s + 1, at};
+  }
+  return 0;
+}
+
+void PlumeGridSummary() {
+  if (!MsgLog || RunLargest.percent < 0) return;
+  std::fprintf(MsgLog,
+               "vertical grid: largest difference of the run %.0f %% (situation %d, source %d, "
+               "at %.0f m)\n",
+               RunLargest.percent, RunLargest.situation, RunLargest.source, RunLargest.x);
+}
+
+void PlumeGridForget() { RunLargest = GridLargest{}; }
 
 int CalcPlume() {
   std::vector<Source>* list = Sources();

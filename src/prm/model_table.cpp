@@ -22,6 +22,7 @@ int32_t nw;
 int32_t nz;
 char* op;
 char* ti;
+int32_t vc;
 double xf;
 double yf;
 int32_t ep;
@@ -196,6 +197,7 @@ PrmRecord PrmTable[] = {
     Int("nz", "200", &nz, "Anzahl der Intervalle im BLM-Profil"),
     Str("op", "", 255, &op, "Optionen"),
     Str("ti", "TEST", 255, &ti, "Titel"),
+    Int("vc", "1", &vc, "Fehler des Vertikalrasters schätzen (1: ja, 0: nein)"),
     Dbl("xf", "0", &xf, "X-Koordinate des Referenzpunktes"),
     Dbl("yf", "0", &yf, "Y-Koordinate des Referenzpunktes"),
     Int("ep", "0", &ep, "EPSG-Code des Koordinatensystems (0: keiner)"),

@@ -25,6 +25,7 @@ extern int32_t nw;
 extern int32_t nz;
 extern char* op;
 extern char* ti;
+extern int32_t vc;  // 1: estimate the error of the vertical grid in every run
 extern double xf;
 extern double yf;
 extern int32_t ep;  // EPSG code of the system of xf, yf; 0: none

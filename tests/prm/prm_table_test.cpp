@@ -44,8 +44,8 @@ TEST_F(PrmTable_, SectionsAndParametersInTableOrder) {
     }
   }
   EXPECT_STREQ(r->name, "**");
-  EXPECT_EQ(total, 108);
-  std::vector<Section> want = {{"*d", "DIMS", 18}, {"*a", "PNT", 3},  {"*g", "GRD", 5},
+  EXPECT_EQ(total, 109);
+  std::vector<Section> want = {{"*d", "DIMS", 19}, {"*a", "PNT", 3},  {"*g", "GRD", 5},
                                {"*l", "LST", 1},   {"*p", "PRM", 25}, {"*q", "SRC", 26},
                                {"*s", "", 6},      {"*_", "INTR", 24}};
   ASSERT_EQ(got.size(), want.size());

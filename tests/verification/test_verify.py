@@ -57,6 +57,19 @@ class StatsTest(unittest.TestCase):
                 stats.measures(co, cp)
 
 
+class AcceptanceTest(unittest.TestCase):
+    def test_the_band_names_every_measure_outside_it(self):
+        inside = {"FAC2": 0.8, "FB": -0.3, "MG": 1.3}
+        self.assertEqual(field.judge(inside), [])
+        for key, value, word in (("FAC2", 0.79, "FAC2"), ("FB", 0.31, "|FB|"),
+                                 ("FB", -0.31, "|FB|"), ("MG", 0.69, "MG"),
+                                 ("MG", 1.31, "MG"), ("MG", float("nan"), "MG")):
+            m = dict(inside, **{key: value})
+            bad = field.judge(m)
+            self.assertEqual(len(bad), 1, (key, value))
+            self.assertTrue(bad[0].startswith(word), bad)
+
+
 class FieldDataTest(unittest.TestCase):
     def test_the_runs_with_meteorology(self):
         runs = field.read_runs(DATA)

@@ -1,7 +1,9 @@
 """Command line of the verification: runs the analytic checks and the field
 data through the model program and writes the report.
 
-Exit codes: 0 every analytic check passed; 1 an analytic check failed;
+Exit codes: 0 every analytic check passed and the field data (when run)
+lie inside the acceptance band; 1 an analytic check failed or a measure of
+the field data lies outside the band;
 2 a bad command line; 3 the model program or the data could not be run or
 read, or the report could not be written; 4 numpy or matplotlib missing;
 5 a fault of the tool itself.
@@ -93,17 +95,27 @@ def main(argv=None):
         for c in checks:
             print(c.lines())
         field_part = None
+        outside = []
         if not args.analytic:
-            runs, pairs, change = field.compare(args.exe, args.data, out)
+            runs, pairs, change, spread = field.compare(args.exe, args.data, out)
             scatter = os.path.join(out, "prairie_grass_scatter.png")
             ratio = os.path.join(out, "prairie_grass_ratio.png")
             plots.scatter(pairs, scatter)
             plots.ratio_by_distance(pairs, ratio)
-            field_part = (runs, pairs, change, scatter, ratio)
-            print()
-            print("Prairie Grass, %d runs, %d arcs (reported, not judged):" % (len(runs),
-                                                                                len(pairs)))
-            print("\n".join(report.field_table(report.field_rows(pairs))))
+            field_part = (runs, pairs, change, scatter, ratio, spread)
+            for what, sel in (("CY/Q", pairs), ("sigma-y", spread)):
+                rows = report.field_rows(sel)
+                print()
+                print("Prairie Grass %s, %d runs, %d arcs:" % (what, len(runs), len(sel)))
+                print("\n".join(report.field_table(rows)))
+                print(report.describe(what, sel))
+                bad = field.judge(rows[0][1])
+                outside += ["%s: %s" % (what, b) for b in bad]
+                print("%s all arcs: %s" % (what, "; ".join(bad) if bad else
+                                           "inside the acceptance band (FAC2 >= %.1f, |FB| <= "
+                                           "%.1f, MG %.1f to %.1f)" % (field.FAC2_MIN,
+                                                                       field.FB_MAX,
+                                                                       *field.MG_RANGE)))
         report.write(path, program_name(args.exe), checks, field_part)
     except (ModelError, DataError) as e:
         error(str(e))
@@ -113,8 +125,16 @@ def main(argv=None):
         return EXIT_RUN
     failed = sum(1 for c in checks if not c.passed)
     print()
-    print("%d analytic checks, %d failed; report: %s" % (len(checks), failed, path))
-    return EXIT_FAILED if failed else 0
+    for c in checks:
+        if not c.passed:
+            print("FAILED: %s (%s)" % (c.name, c.group))
+    for text in outside:
+        print("FAILED: Prairie Grass %s" % text)
+    print("%d analytic checks, %d failed; Prairie Grass %s; report: %s"
+          % (len(checks), failed, "not run" if args.analytic else
+             ("outside the acceptance band" if outside else "inside the acceptance band"),
+             path))
+    return EXIT_FAILED if failed or outside else 0
 
 
 def run():
