@@ -349,9 +349,10 @@ def gather(workdir, log_name="odrlog.txt", receptors=None, summary=None, rose=No
     if not log.finished:
         why = "ended with an error" if log.closing.startswith("*** error exit") \
             else "did not finish (no closing line FINISHED)"
-        last = (" (" + log.errors[-1].strip() + ")") if log.errors else ""
+        # The first error is the cause; the later ones are its callers' reports.
+        cause = ' (first "%s")' % log.errors[0][4:].strip() if log.errors else ""
         raise RunRefused("the run in %s %s%s: a report is made of finished runs only"
-                         % (workdir, why, last))
+                         % (workdir, why, cause))
     run = Run(workdir, log)
     run.files.append((log_path, "file_log"))
 

@@ -180,7 +180,7 @@ class Page:
         for g in self.run.grids:
             if g.kind == "cnc":
                 from zirmap_lib.mapplot import concentration_unit
-                return concentration_unit(g.header.text("mark") or "")
+                return concentration_unit(g.header.text("mark") or "", self.lang)
         return "GE"
 
     def weather(self):
