@@ -227,8 +227,9 @@ class ReportTest(unittest.TestCase):
         verification = os.path.join(cls.tmp.name, "verify.md")
         with open(verification, "w") as fh:
             fh.write("# Verification\n\nProduced by `verification/verify` on 2026-12-09 19:00 "
-                     "with ZIRidev 1.4.d.\n\n## Analytic limits\n\n46 checks, 45 passed, 1 "
-                     "failed.\n")
+                     "with ZIRidev 1.4.d.\n\n## Analytic limits\n\n46 checks, 46 passed, 0 "
+                     "failed.\n\n### CY/Q\n\nJudged: inside the band\n\n### Lateral spread "
+                     "σy\n\nJudged: MG 1.41 outside 0.7 to 1.3\n")
         cls.result = run_report(cls.tmp.name, "--verification", verification)
         with open(os.path.join(cls.tmp.name, "report.html"), encoding="utf-8") as fh:
             cls.page = fh.read()
@@ -265,8 +266,9 @@ class ReportTest(unittest.TestCase):
         self.assertNotIn("12 %", grid)  # the largest only; all of them under the warnings
         warnings = self.page[self.page.index('id="warnings"'):self.page.index('id="limits"')]
         for line in (VERTICAL_WARNING, "--- another warning of the run!", SMALLER_WARNING,
-                     "on 2026-12-09 19:00 with ZIRidev 1.4.d.", "46 checks, 45 passed, 1 failed.",
-                     "The verification report shows failed checks."):
+                     "on 2026-12-09 19:00 with ZIRidev 1.4.d.", "46 checks, 46 passed, 0 failed.",
+                     "CY/Q: inside the band", "Lateral spread σy: MG 1.41 outside 0.7 to 1.3",
+                     "The verification report shows failed checks or measures outside"):
             self.assertIn(line, warnings)
         # Sources by group with their factors and national coordinates.
         self.assertIn("Group pigs, weighting factor 0.75, the applicant&#x27;s (additional "

@@ -320,7 +320,9 @@ def read_weather_summary(path):
 
 
 def read_verification(path):
-    """The count lines and the date of scripts/verify.sh's report."""
+    """The date, the count of the checks and the judgements of the field data
+    in scripts/verify.sh's report; failed when a check failed or a measure
+    lies outside its band."""
     try:
         with open(path, encoding="utf-8", errors="replace") as fh:
             lines = fh.read().splitlines()
@@ -329,10 +331,14 @@ def read_verification(path):
     made = next((re.sub(r"[`*]", "", line) for line in lines
                  if line.startswith("Produced by")), "")
     counts = [line for line in lines if re.match(r"\d+ checks?, \d+ passed, \d+ failed", line)]
-    judged = [re.sub(r"[`*]", "", line) for line in lines
-              if re.search(r"\b(accept|judg)", line, re.IGNORECASE) and "not judged" not in line]
+    judged, heading = [], ""
+    for line in lines:
+        if line.startswith("### "):
+            heading = line[4:].strip()
+        elif line.startswith("Judged: "):
+            judged.append((heading + ": " if heading else "") + line[len("Judged: "):])
     failed = any(re.search(r", [1-9]\d* failed", line) for line in counts) or \
-        any("**FAILED**" in line for line in lines)
+        any(not j.endswith("inside the band") for j in judged)
     return {"path": path, "made": made, "counts": counts, "judged": judged, "failed": failed}
 
 

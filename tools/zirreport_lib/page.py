@@ -177,11 +177,10 @@ class Page:
         self.w("</section>")
 
     def unit(self):
-        for g in self.run.grids:
-            if g.kind == "cnc":
-                from zirmap_lib.mapplot import concentration_unit
-                return concentration_unit(g.header.text("mark") or "", self.lang)
-        return "GE"
+        """The odor unit as zirmap names it in the report's language (OU, GE)."""
+        from zirmap_lib.mapplot import concentration_unit
+        mark = next((g.header.text("mark") or "" for g in self.run.grids if g.kind == "cnc"), "")
+        return concentration_unit(mark, self.lang)
 
     def weather(self):
         run, t = self.run, self.t

@@ -123,7 +123,8 @@ TEXTS = {
         "no_warnings": "The run gave no warning.",
         "times": "(%d times)",
         "verification": "Verification of the program",
-        "verification_failed": "The verification report shows failed checks.",
+        "verification_failed": "The verification report shows failed checks or measures "
+                               "outside their band.",
         "limits": [
             "The model computes the dispersion over flat terrain: hills, valleys and slopes, "
             "and the cold-air flows they cause at night, are not represented.",
@@ -280,7 +281,8 @@ TEXTS = {
         "no_warnings": "Der Rechenlauf hat keine Warnung ausgegeben.",
         "times": "(%d-mal)",
         "verification": "Verifikation des Programms",
-        "verification_failed": "Der Verifikationsbericht zeigt fehlgeschlagene Prüfungen.",
+        "verification_failed": "Der Verifikationsbericht zeigt fehlgeschlagene Prüfungen "
+                               "oder Maße außerhalb ihres Bandes.",
         "limits": [
             "Das Modell berechnet die Ausbreitung über ebenem Gelände: Hügel, Täler und Hänge "
             "und die nächtlichen Kaltluftabflüsse, die sie verursachen, sind nicht abgebildet.",
