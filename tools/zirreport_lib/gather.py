@@ -2,8 +2,9 @@
 
 Everything is read with the readers the other tools use: result grids with
 zirmap_lib.dmna, the log and pnt.csv with zirmap_lib.runfiles, receptors.csv
-with zirmap_lib.receptors, the command file with zirmet's section reader. Numbers stay the files' numbers; nothing
-is computed here beyond sums of the hours the command file gives.
+with zirmap_lib.receptors, the command file with zirmet's section reader.
+Numbers stay the files' numbers; nothing is computed here beyond sums of the
+hours the command file gives.
 
 A missing optional input leaves its part empty and adds a note (a key of the
 texts with its arguments); a run that did not finish raises RunRefused.
