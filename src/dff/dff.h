@@ -32,7 +32,8 @@ int Step(float x, float dx);
 // the profiles and parameters of the boundary-layer profile. The deposition
 // velocity of the last call with vd or ad given is kept for later calls.
 // Returns 0, or -1 after an error message (vd or ad negative, more work than
-// DffMaxLevelSteps, a failing step).
+// DffMaxLevelSteps, a failing step), or -1 without one when a pending signal
+// (MsgSignal) stopped the march.
 int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float* sd, float* ci,
              float hq, float cq, int ni);
 

@@ -64,6 +64,7 @@ int CalcTable(Source& q, int s, int count, bool made) {
   else
     rc = DffPlume(q.cx.data(), q.cg.data(), q.cp.data(), q.ca.data(), q.sy.data(), q.sd.data(),
                   q.ci.data(), q.hq, q.cq, ni);
+  if (rc < 0 && MsgSignal) return -1;  // interrupted: the driver ends the run
   if (rc < 0 || MsgErr < 0) return MSG_FAIL(tag("1"), "*** plume functions%s! (%s)\n", of.c_str());
   // The flux at the source is the part of the emission inside the vertical
   // grid: a source reaching below the ground or above the top of the grid
