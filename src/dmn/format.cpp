@@ -65,14 +65,14 @@ bool ReadDigits(const char* text, int* value, const char** end) {
 
 // The print width of a width text of the form [sign][width][.[precision]],
 // such as "12.4", "-10", ".3" or "": the width without the sign, or
-// kDmnNaturalWidth when the text gives none (C prints such a conversion at
+// DmnNaturalWidth when the text gives none (C prints such a conversion at
 // the width the value needs). Width and precision are at most kMaxPrint.
 // False for any other text: printf would fail, or copy the conversion
 // itself into the file in place of the value.
 bool ReadWidth(const char* text, int32_t* width) {
   const char* p = text;
   if (*p == '+' || *p == '-') p++;
-  int w = kDmnNaturalWidth, precision = 0;
+  int w = DmnNaturalWidth, precision = 0;
   if (*p >= '0' && *p <= '9' && !ReadDigits(p, &w, &p)) return false;
   if (*p == '.') {
     p++;

@@ -132,6 +132,13 @@ int CalcPlume() {
   std::vector<Source>* list = Sources();
   if (!list) return -1;
   const int count = static_cast<int>(list->size());
+  // The solver's work limit holds for the tables of all sources together,
+  // since each source multiplies the work: every table gets its share.
+  struct Share {
+    double limit = DffMaxLevelSteps;
+    ~Share() { DffMaxLevelSteps = limit; }
+  } share;
+  DffMaxLevelSteps = share.limit / count;
   std::vector<char> made;
   try {
     MakeTables(*list, made);

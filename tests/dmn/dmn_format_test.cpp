@@ -78,7 +78,7 @@ TEST_F(DmnFormatTest, TypesSizesFactorsAndWidthZero) {
   EXPECT_STREQ(t[1].iform, "%hd");
   EXPECT_EQ(t[2].type, 1);
   EXPECT_EQ(t[2].size, 1);
-  EXPECT_EQ(t[2].width, kDmnNaturalWidth);
+  EXPECT_EQ(t[2].width, DmnNaturalWidth);
   EXPECT_EQ(t[3].fact, 1000.0f);
   EXPECT_STREQ(t[3].oform, "%10.1f");
   for (int n = 4; n < 7; n++) {
