@@ -145,7 +145,8 @@ int AnaForm(const char* format, int* elmsz) {
     size_t wlen = std::strspn(q, kWidthChars);
     if (wlen > 19) return PublishTable(), SyntaxError("9", format, start, q);
     std::string widthText(q, wlen);
-    if (!ReadWidth(widthText.c_str(), &f.width)) return PublishTable(), SyntaxError("10", format, start, q);
+    if (!ReadWidth(widthText.c_str(), &f.width))
+      return PublishTable(), SyntaxError("10", format, start, q);
     q += wlen;
     char mod = 0;
     if (*q == 'h' || *q == 'l') mod = *q++;

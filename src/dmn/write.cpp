@@ -367,7 +367,8 @@ int DmnWrite(const char* name, const char* header, AryDesc* pa, int threads) {
   std::vector<Field> all = dmn::Fields(false);
   std::vector<Field> printed = dmn::Fields(true);
   // A file of elements without a value would pass for a result.
-  if (printed.empty()) return Fail("11", "format %s prints no value (width 0)! (%s)\n", form.c_str());
+  if (printed.empty())
+    return Fail("11", "format %s prints no value (width 0)! (%s)\n", form.c_str());
   int size = 0;
   for (const Field& f : printed) size += f.format->size;
   bool allPrinted = printed.size() == all.size();

@@ -270,8 +270,8 @@ int Dispatch(const char* section, char* argument, bool& end) {
       // The mode is refused before anything is written: the writer would
       // take any other text for "text", a reader "Binary" for "binary".
       if (!prm::mo || (std::strcmp(prm::mo, "text") != 0 && std::strcmp(prm::mo, "binary") != 0)) {
-        MSG_FAIL(MsgTag(ModName, "Main", "35"), "*** invalid mode mo=\"%s\" (text or binary)! (%s)\n",
-                 prm::mo ? prm::mo : "");
+        MSG_FAIL(MsgTag(ModName, "Main", "35"),
+                 "*** invalid mode mo=\"%s\" (text or binary)! (%s)\n", prm::mo ? prm::mo : "");
         return 11;
       }
       // The result files are the first process's; the others have the same

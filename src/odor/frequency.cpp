@@ -65,13 +65,12 @@ int CheckParameters(const std::vector<Source>& list) {
                     MaxCorePlumes);
   long long cells = 0;
   for (const Source& q : list) cells += std::max(SrcCells(q), 0LL);
-  if (plumes > 0 && cells <= MaxSourceCells &&
-      plumes * (cells + prm::nl + 1) > MaxCoreWork)
+  if (plumes > 0 && cells <= MaxSourceCells && plumes * (cells + prm::nl + 1) > MaxCoreWork)
     return MSG_FAIL(MsgTag(kModule, "CalcValues", "10"),
                     "*** work per receptor and direction of %lld core plumes (nm=%d) times "
                     "%lld source cells plus %d classes (nl=%d) is %lld, at most %lld! (%s)\n",
-                    plumes, prm::nm, cells, prm::nl + 1, prm::nl,
-                    plumes * (cells + prm::nl + 1), MaxCoreWork);
+                    plumes, prm::nm, cells, prm::nl + 1, prm::nl, plumes * (cells + prm::nl + 1),
+                    MaxCoreWork);
   // A sector with 0 hours is skipped, a negative duration is a mistake.
   double hours = SumDur;  // h, after this situation
   for (int s = 0; s < prm::nw; s++) {

@@ -79,7 +79,8 @@ TEST_F(DmnWriteTest, WidthsAndPrecisionsOfEveryFormAndBeyondRange) {
   const float values[] = {0.00123456f, -98765.4f};
   std::memcpy(a_.data, values, sizeof values);
   const char* signs[] = {"", "-", "+"};
-  const char* widths[] = {"", "0", "1", "12", "1000", "1001", "2147483647", "2147483648", "99999999999"};
+  const char* widths[] = {"",     "0",          "1",          "12",         "1000",
+                          "1001", "2147483647", "2147483648", "99999999999"};
   const char* precisions[] = {"", ".", ".0", ".3", ".1000", ".1001", ".2147483648"};
   int accepted = 0, refused = 0;
   for (const char* sign : signs)
@@ -111,11 +112,13 @@ TEST_F(DmnWriteTest, WidthsAndPrecisionsOfEveryFormAndBeyondRange) {
           std::string data;
           for (float v : values) {
             std::vector<char> text(1100);
-            std::snprintf(text.data(), text.size(), ("%" + wtext + conv).c_str(), static_cast<double>(v));
+            std::snprintf(text.data(), text.size(), ("%" + wtext + conv).c_str(),
+                          static_cast<double>(v));
             data += '\t';
             data += text.data();
           }
-          EXPECT_NE(file.find("*\n" + data + "\n***\n"), std::string::npos) << form << ":\n" << file;
+          EXPECT_NE(file.find("*\n" + data + "\n***\n"), std::string::npos) << form << ":\n"
+                                                                            << file;
           accepted++;
         }
   EXPECT_GT(accepted, 50);

@@ -165,7 +165,8 @@ TEST(Signal, TerminationInsideThePlumeSolverAndTheReceptorLoopEndsWithinSeconds)
     const auto sent = std::chrono::steady_clock::now();
     kill(pid, SIGTERM);
     EXPECT_EQ(143, ExitCode(pid)) << run;
-    const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+    const double waited =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
     EXPECT_LT(waited, 5.0) << run;
     EXPECT_EQ(std::string::npos, zt::ReadFile(dir / "odrlog.txt").find("*** error in")) << run;
   }

@@ -39,8 +39,8 @@ TEST_F(RobustTest, PositionsNotFiniteNeverReachTheTable) {
   prm::lq = 5;
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
-  const std::pair<float, float> at[] = {{nan, 0},    {0, nan},   {nan, nan}, {inf, 0},
-                                        {-inf, 0},   {0, inf},   {inf, inf}, {inf, -inf},
+  const std::pair<float, float> at[] = {{nan, 0},       {0, nan},       {nan, nan}, {inf, 0},
+                                        {-inf, 0},      {0, inf},       {inf, inf}, {inf, -inf},
                                         {3e38f, 3e38f}, {-3e38f, 3e38f}};
   std::vector<Source>* list = Sources();
   ASSERT_NE(list, nullptr);
@@ -144,14 +144,14 @@ TEST_F(RobustTest, CorePlumesAndTheWorkPerReceptorAreLimited) {
     float aq, lq;
     bool ok;
   } const runs[] = {
-      {1000, 0, 1, true},        // 2001 core plumes of a point source
-      {1001, 0, 1, false},       // 2003
-      {9999999, 0, 1, false},    // the count of a typo
-      {9, 2000, 1, true},        // 19 x (4 000 000 cells + 21 classes)
-      {12, 2000, 1, false},      // 25 x ... beyond 1e8
-      {500, 320, 1, false},      // 1001 x 102 400 cells
-      {500, 300, 3, true},       // 1001 x 10 000 cells
-      {-1, 2000, 1, true},       // no core plumes
+      {1000, 0, 1, true},      // 2001 core plumes of a point source
+      {1001, 0, 1, false},     // 2003
+      {9999999, 0, 1, false},  // the count of a typo
+      {9, 2000, 1, true},      // 19 x (4 000 000 cells + 21 classes)
+      {12, 2000, 1, false},    // 25 x ... beyond 1e8
+      {500, 320, 1, false},    // 1001 x 102 400 cells
+      {500, 300, 3, true},     // 1001 x 10 000 cells
+      {-1, 2000, 1, true},     // no core plumes
   };
   for (const auto& r : runs) {
     Reinit([&] { prm::nm = r.nm; });
