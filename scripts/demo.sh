@@ -3,10 +3,12 @@
 # packages are there, draws maps of its results.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Build jobs: as many as the machine has cores, or ZIR_JOBS.
+jobs="${ZIR_JOBS:-$(nproc)}"
 bash scripts/setup.sh
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build --target ZIRidev
+cmake --build build --target ZIRidev -j "$jobs"
 
 rm -rf out/demo
 mkdir -p out/demo

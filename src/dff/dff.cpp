@@ -324,6 +324,8 @@ int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float*
     const int m = static_cast<int>(subSteps(dx));  // bounded by the limit above
     const float d = dx / m;
     for (int j = 0; j < m; j++) {
+      // A step of nz levels takes microseconds; a signal is seen at once.
+      if (MsgSignal.load(std::memory_order_relaxed)) return -1;
       if (Step(cx[n - 1] + (j + 0.5f) * d, d) < 0)
         return DFF_FAIL(tag("8"), "*** error in x-step (n=%d)! (%s)\n", n);
       std::copy(W.cnew + 1, W.cnew + nz + 1, c + 1);

@@ -34,7 +34,8 @@ int Step(float x, float dx);
 // rise, when not null, holds the plume rise (m) at cx[0..ni]: after each
 // interval the profile is shifted up by the growth of the rise (DffShift).
 // Returns 0, or -1 after an error message (vd or ad negative, more work than
-// DffMaxLevelSteps, a failing step).
+// DffMaxLevelSteps, a failing step), or -1 without one when a pending signal
+// (MsgSignal) stopped the march.
 int DffPlume(const float* cx, float* cg, float* cp, float* ca, float* sy, float* sd, float* ci,
              float hq, float cq, int ni, const float* rise = nullptr);
 

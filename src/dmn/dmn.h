@@ -9,11 +9,15 @@ struct DmnFormat {
   char name[40];   // text before the field's "%"
   char type;       // 1 char, 2 short, 3 int, 4 float, 5 double; 0 ends the table
   int32_t size;    // bytes of the field
-  int32_t width;   // print width; 0: not printed
+  int32_t width;   // print width; 0: not printed; DmnNaturalWidth: as wide as the value
   char iform[40];  // input conversion, e.g. "%e"
   char oform[40];  // output conversion, e.g. "%12.4e"
   float fact;      // scale factor of float and double fields
 };
+
+// Width of a conversion without a width, such as "%e" or "%.3f": printed,
+// as wide as the value needs.
+constexpr int32_t DmnNaturalWidth = -1;
 
 extern DmnFormat* DmnFormatTable;  // built by AnaForm, ends with type 0
 

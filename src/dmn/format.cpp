@@ -43,6 +43,46 @@ long long CountEntries(const char* format) {
   return count;
 }
 
+// Width and precision at most: far more than a value needs (a float in %f
+// has at most 39 digits before the point, and its exact expansion 149
+// after it), while printf spends minutes and gigabytes of memory on a
+// precision near the limit of int, and fails beyond it.
+constexpr long long kMaxPrint = 1000;
+
+// Digits at text as a number up to kMaxPrint; false beyond it or without a
+// digit. *end receives the first character after them.
+bool ReadDigits(const char* text, int* value, const char** end) {
+  long long v = 0;
+  const char* p = text;
+  for (; *p >= '0' && *p <= '9'; p++) {
+    v = v * 10 + (*p - '0');
+    if (v > kMaxPrint) return false;
+  }
+  *end = p;
+  *value = static_cast<int>(v);
+  return p > text;
+}
+
+// The print width of a width text of the form [sign][width][.[precision]],
+// such as "12.4", "-10", ".3" or "": the width without the sign, or
+// DmnNaturalWidth when the text gives none (C prints such a conversion at
+// the width the value needs). Width and precision are at most kMaxPrint.
+// False for any other text: printf would fail, or copy the conversion
+// itself into the file in place of the value.
+bool ReadWidth(const char* text, int32_t* width) {
+  const char* p = text;
+  if (*p == '+' || *p == '-') p++;
+  int w = DmnNaturalWidth, precision = 0;
+  if (*p >= '0' && *p <= '9' && !ReadDigits(p, &w, &p)) return false;
+  if (*p == '.') {
+    p++;
+    if (*p >= '0' && *p <= '9' && !ReadDigits(p, &precision, &p)) return false;
+  }
+  if (*p != '\0') return false;
+  *width = w;
+  return true;
+}
+
 // The four lines of a syntax error: message, the string, a marker line with
 // "|" under the start of the field being analysed and "^" where analysis stopped.
 int SyntaxError(const char* site, const char* format, const char* start, const char* stop) {
@@ -105,11 +145,8 @@ int AnaForm(const char* format, int* elmsz) {
     size_t wlen = std::strspn(q, kWidthChars);
     if (wlen > 19) return PublishTable(), SyntaxError("9", format, start, q);
     std::string widthText(q, wlen);
-    if (wlen > 0) {
-      int w = 0;
-      if (std::sscanf(widthText.c_str(), "%d", &w) != 1) return PublishTable(), SyntaxError("10", format, start, q);
-      f.width = w < 0 ? -w : w;
-    }
+    if (!ReadWidth(widthText.c_str(), &f.width))
+      return PublishTable(), SyntaxError("10", format, start, q);
     q += wlen;
     char mod = 0;
     if (*q == 'h' || *q == 'l') mod = *q++;

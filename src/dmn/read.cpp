@@ -255,10 +255,9 @@ int DmnRead(const char* name, TxtStr* usrhdr, TxtStr* syshdr, AryDesc* pa) {
     if (AnaForm(decoded.data(), &elmsz) < 0)
       return READ_FAIL("9", "invalid format specification %s! (%s)\n", decoded.data());
     // Fields with the explicit width 0 (such as "%0f") are not in text data:
-    // the writer leaves them out. A field without a width text (such as
-    // those of the default "%[n]f") is read.
-    for (const Field& f : dmn::Fields(false))
-      if (f.format->width != 0 || std::strcmp(f.format->oform, f.format->iform) == 0) fields.push_back(f);
+    // the writer leaves them out. A field without a width (such as those of
+    // the default "%[n]f") is read.
+    fields = dmn::Fields(true);
   }
 
   int64_t elements = 1;

@@ -140,67 +140,73 @@ int CommitPair(PendingFile& data, PendingFile& descriptor) {
   return 2;
 }
 
-// Appends value printed with the printf format of one value.
+// Appends value printed with the printf format of one value; false when
+// printf fails (nothing appended then).
 template <class T>
-void AppendValue(std::string& out, const char* format, T value) {
+bool AppendValue(std::string& out, const char* format, T value) {
   char buf[64];
   const int n = std::snprintf(buf, sizeof buf, format, value);
-  if (n < 0) return;
+  if (n < 0) return false;
   if (n < static_cast<int>(sizeof buf)) {
     out.append(buf, static_cast<size_t>(n));
-    return;
+    return true;
   }
   const size_t at = out.size();
   out.resize(at + static_cast<size_t>(n) + 1);
-  std::snprintf(&out[at], static_cast<size_t>(n) + 1, format, value);
-  out.resize(at + static_cast<size_t>(n));
+  const bool ok = std::snprintf(&out[at], static_cast<size_t>(n) + 1, format, value) == n;
+  out.resize(ok ? at + static_cast<size_t>(n) : at);
+  return ok;
 }
 
+// How appending a field ended.
+enum class Append { kDone, kNotFinite, kFailed };
+
 // Appends one field of the element at p: a tab and the value. Floats and
-// doubles are scaled by the header factor times the field's factor; false
-// when that leaves no finite number (nothing appended then), since a data
-// file never holds nan or inf.
-bool AppendField(std::string& out, const char* p, const Field& field, float fact) {
+// doubles are scaled by the header factor times the field's factor;
+// kNotFinite when that leaves no finite number, since a data file never
+// holds nan or inf; kFailed when printf fails.
+Append AppendField(std::string& out, const char* p, const Field& field, float fact) {
   const DmnFormat& f = *field.format;
   const char* src = p + field.position;
   out += '\t';
+  bool ok = true;
   switch (f.type) {
     case 1: {
       unsigned char c;
       std::memcpy(&c, src, sizeof c);
-      AppendValue(out, f.oform, static_cast<int>(c));
+      ok = AppendValue(out, f.oform, static_cast<int>(c));
       break;
     }
     case 2: {
       short s;
       std::memcpy(&s, src, sizeof s);
-      AppendValue(out, f.oform, static_cast<int>(s));
+      ok = AppendValue(out, f.oform, static_cast<int>(s));
       break;
     }
     case 3: {
       int i;
       std::memcpy(&i, src, sizeof i);
-      AppendValue(out, f.oform, i);
+      ok = AppendValue(out, f.oform, i);
       break;
     }
     case 4: {
       float v;
       std::memcpy(&v, src, sizeof v);
       v = v * fact * f.fact;
-      if (!std::isfinite(v)) return false;
-      AppendValue(out, f.oform, static_cast<double>(v));
+      if (!std::isfinite(v)) return Append::kNotFinite;
+      ok = AppendValue(out, f.oform, static_cast<double>(v));
       break;
     }
     default: {
       double d;
       std::memcpy(&d, src, sizeof d);
       d = d * fact * f.fact;
-      if (!std::isfinite(d)) return false;
-      AppendValue(out, f.oform, d);
+      if (!std::isfinite(d)) return Append::kNotFinite;
+      ok = AppendValue(out, f.oform, d);
       break;
     }
   }
-  return true;
+  return ok ? Append::kDone : Append::kFailed;
 }
 
 // Elements of the view, or 0 when an index range is empty.
@@ -247,14 +253,15 @@ bool VisitElements(AryDesc* view, long first, long count, Visit visit, Wrap wrap
 constexpr long kShare = long{1} << 15;
 
 // How writing the text data block ended.
-enum class TextBlock { kWritten, kStopped, kNotFinite };
+enum class TextBlock { kWritten, kStopped, kNotFinite, kFailed };
 
 // Text data block: per element the printed fields, LF after an element of
 // more than one field, LF whenever an index other than the first wraps.
 // Up to threads threads format consecutive runs of elements side by side;
 // the runs are written in element order, so the bytes are the same for
 // every number of threads. kStopped: an element could not be located, or
-// a signal is pending.
+// a signal is pending; kFailed: printf failed, or there was no memory for
+// the text.
 TextBlock WriteTextBlock(std::FILE* fp, AryDesc* view, const std::vector<Field>& fields,
                          float fact, int threads) {
   long total = Elements(view);
@@ -262,29 +269,28 @@ TextBlock WriteTextBlock(std::FILE* fp, AryDesc* view, const std::vector<Field>&
   if (total < 1) total = 1, threads = 1;
   threads = static_cast<int>(std::clamp<long>(threads, 1, (total + kShare - 1) / kShare));
   std::vector<std::string> text(threads);
-  std::vector<char> done(threads), finite(threads);
+  std::vector<char> done(threads);
+  std::vector<Append> appended(threads);
   for (long first = 0; first < total;) {
     const long n = std::min(total - first, threads * kShare);
     auto format = [&](int t) {
       const long from = first + n * t / threads, to = first + n * (t + 1) / threads;
       std::string& out = text[t];
       out.clear();
-      finite[t] = true;
+      appended[t] = Append::kDone;
       try {
         done[t] = VisitElements(
             view, from, to - from,
             [&](const char* p) {
               for (const Field& f : fields)
-                if (!AppendField(out, p, f, fact)) {
-                  finite[t] = false;
-                  return false;
-                }
+                if ((appended[t] = AppendField(out, p, f, fact)) != Append::kDone) return false;
               if (fields.size() > 1) out += '\n';
               return true;
             },
             [&](int) { out += '\n'; });
       } catch (const std::bad_alloc&) {
         done[t] = false;
+        appended[t] = Append::kFailed;
       }
     };
     std::vector<std::thread> pool;
@@ -298,7 +304,8 @@ TextBlock WriteTextBlock(std::FILE* fp, AryDesc* view, const std::vector<Field>&
     for (std::thread& worker : pool) worker.join();
     for (; t < threads; t++) format(t);
     for (int k = 0; k < threads; k++) {
-      if (!finite[k]) return TextBlock::kNotFinite;
+      if (appended[k] == Append::kNotFinite) return TextBlock::kNotFinite;
+      if (appended[k] == Append::kFailed) return TextBlock::kFailed;
       if (!done[k]) return TextBlock::kStopped;
       std::fwrite(text[k].data(), 1, text[k].size(), fp);
     }
@@ -312,6 +319,7 @@ TextBlock WriteTextBlock(std::FILE* fp, AryDesc* view, const std::vector<Field>&
 int TextFailed(TextBlock ended, const char* name) {
   if (ended == TextBlock::kNotFinite)
     return Fail("10", "scaled value beyond the number range writing to file %s! (%s)\n", name);
+  if (ended == TextBlock::kFailed) return Fail("6", "can't write data to file %s! (%s)\n", name);
   return MsgSignal ? -1 : Fail("8", "index error writing to file %s! (%s)\n", name);
 }
 
@@ -358,6 +366,9 @@ int DmnWrite(const char* name, const char* header, AryDesc* pa, int threads) {
 
   std::vector<Field> all = dmn::Fields(false);
   std::vector<Field> printed = dmn::Fields(true);
+  // A file of elements without a value would pass for a result.
+  if (printed.empty())
+    return Fail("11", "format %s prints no value (width 0)! (%s)\n", form.c_str());
   int size = 0;
   for (const Field& f : printed) size += f.format->size;
   bool allPrinted = printed.size() == all.size();

@@ -99,6 +99,14 @@ int CheckPoints() {
              prm::mp);
     return 10;
   }
+  for (int n = 0; n < prm::np; n++)
+    if (!(std::fabs(static_cast<double>(prm::xp[n])) + std::fabs(prm::yp[n]) <= MaxPositionReach)) {
+      MSG_FAIL(MsgTag(ModName, "Main", "33"),
+               "*** receptor point %d at x=%g, y=%g m beyond the reach of single precision "
+               "(|x|+|y| at most %.2g m)! (%s)\n",
+               n + 1, prm::xp[n], prm::yp[n], MaxPositionReach);
+      return 10;
+    }
   std::vector<std::pair<std::string, double>> coords;
   for (int n = 0; n < prm::np; n++) {
     char index[16];
@@ -108,6 +116,19 @@ int CheckPoints() {
   }
   WarnLargeCoordinates("22", coords);
   return 0;
+}
+
+// The source just read: its cells must lie within the reach of single
+// precision (odor.h). Returns 0, or the exit code of *QUELLE.
+int CheckSourceReach() {
+  const double reach = std::fabs(static_cast<double>(prm::xq)) + std::fabs(prm::yq) +
+                       std::max(prm::aq, 0.0f) + std::max(prm::bq, 0.0f);
+  if (reach <= MaxPositionReach) return 0;
+  MSG_FAIL(MsgTag(ModName, "Main", "34"),
+           "*** source at xq=%g, yq=%g m with aq=%g, bq=%g m beyond the reach of single "
+           "precision (|xq|+|yq|+aq+bq at most %.2g m)! (%s)\n",
+           prm::xq, prm::yq, prm::aq, prm::bq, MaxPositionReach);
+  return 9;
 }
 
 // Dispersion runs of the command file for the progress line: the reader's
@@ -266,8 +287,15 @@ int Dispatch(const char* section, char* argument, bool& end) {
       if (SrcDefine(Contains(argument, "add")) < 0 || MsgErr < 0)
         return FAIL("29", 9, "*** error in reset of plume functions! (%s)\n");
       WarnLargeCoordinates("23", {{"xq", prm::xq}, {"yq", prm::yq}});
-      return 0;
+      return CheckSourceReach();
     case 's':
+      // The mode is refused before anything is written: the writer would
+      // take any other text for "text", a reader "Binary" for "binary".
+      if (!prm::mo || (std::strcmp(prm::mo, "text") != 0 && std::strcmp(prm::mo, "binary") != 0)) {
+        MSG_FAIL(MsgTag(ModName, "Main", "35"),
+                 "*** invalid mode mo=\"%s\" (text or binary)! (%s)\n", prm::mo ? prm::mo : "");
+        return 11;
+      }
       // The result files are the first process's; the others have the same
       // accumulators and nothing to write.
       if (ParRank() > 0) return 0;

@@ -74,7 +74,10 @@ void SourceFrame(const Source& q, float d, float s, float co, SourceCells* c) {
   if (q.aq > 0 || q.bq > 0) {
     c->na = SrcSideCells(q.aq, q.lq);
     c->nb = SrcSideCells(q.bq, q.lq);
-    const float b = (q.rq - d) * kPi / 180;  // direction of side aq in the wind frame
+    // rq reduced first (exactly, in double): a huge angle would overflow
+    // below and turn every cell offset into NaN, the source into nothing.
+    const float rq = static_cast<float>(std::fmod(static_cast<double>(q.rq), 360.0));
+    const float b = (rq - d) * kPi / 180;  // direction of side aq in the wind frame
     const float da = q.aq / c->na, db = q.bq / c->nb;
     c->Dau = da * std::cos(b);
     c->Dav = da * std::sin(b);
@@ -113,7 +116,7 @@ int CalcCon(int m, float x, float y, float d, float* conc, float* frac) {
     for (int ib = 0; ib < c.nb; ib++) {
       const float xs = U - (ia * c.Dau + c.Uq + ib * c.Dbu);  // downwind distance of the cell (m)
       if (xs <= tiny) continue;
-      if (xs > ni * li)
+      if (!(xs <= ni * li))  // NaN, too
         return MSG_FAIL(MsgTag("ZIRidev", "CalcCon", "2"),
                         "*** plume table range exceeded! (%s)\n");
       int k = static_cast<int>(xs / li + 1);

@@ -55,6 +55,22 @@ int CheckParameters(const std::vector<Source>& list) {
         MsgTag(kModule, "CalcValues", "6"),
         "*** nw=%d sectors of nu=%d sub-sectors are %lld directions, at most %lld! (%s)\n", prm::nw,
         prm::nu, static_cast<long long>(prm::nw) * prm::nu, MaxDirections);
+  // The core plumes multiply the work at every receptor and direction, with
+  // the cells and the classes. Cells that cannot be counted are refused
+  // with the source.
+  const long long plumes = 2LL * prm::nm + 1;
+  if (plumes > MaxCorePlumes)
+    return MSG_FAIL(MsgTag(kModule, "CalcValues", "9"),
+                    "*** nm=%d gives %lld core plumes, at most %lld! (%s)\n", prm::nm, plumes,
+                    MaxCorePlumes);
+  long long cells = 0;
+  for (const Source& q : list) cells += std::max(SrcCells(q), 0LL);
+  if (plumes > 0 && cells <= MaxSourceCells && plumes * (cells + prm::nl + 1) > MaxCoreWork)
+    return MSG_FAIL(MsgTag(kModule, "CalcValues", "10"),
+                    "*** work per receptor and direction of %lld core plumes (nm=%d) times "
+                    "%lld source cells plus %d classes (nl=%d) is %lld, at most %lld! (%s)\n",
+                    plumes, prm::nm, cells, prm::nl + 1, prm::nl, plumes * (cells + prm::nl + 1),
+                    MaxCoreWork);
   // A sector with 0 hours is skipped, a negative duration is a mistake.
   double hours = SumDur;  // h, after this situation
   for (int s = 0; s < prm::nw; s++) {
@@ -179,6 +195,9 @@ void Work(Shared& sh, CoreWork& work, Failure& fail) {
       CoreDirection(core, dirs[j].d, &work);
       const float w = dirs[j].w;
       for (int i = 0; i < n; i++) {
+        // A receptor and direction costs at most MaxCoreWork: looked at
+        // that often, a signal ends the run within a fraction of a second.
+        if (MsgSignal.load(std::memory_order_relaxed)) return;
         if (!alive[i]) continue;
         float cm, c90, p;
         if (CoreOdor(core, &work, x[i], y[i], &cm, &c90, &p) < 0) {
@@ -317,8 +336,10 @@ int CalcValues() {
     const float sector = static_cast<float>(360 / nw);
     const float sub = sector / nu;
     const float* dw = prm::dw.f();
+    // re reduced exactly, as rq: a huge offset would overflow the angle.
+    const float re = static_cast<float>(std::fmod(static_cast<double>(prm::re), 360.0));
     for (int s = 0; s < nw; s++) {
-      const float phi = s * sector + prm::re;
+      const float phi = s * sector + re;
       const float w = dw[s] / nu;  // duration of one sub-sector (h)
       if (w <= 0) continue;
       // Meteorological direction (wind from) to the mathematical angle of

@@ -4,6 +4,8 @@
 // receptor-point values.
 #pragma once
 
+#include <cfloat>
+
 #include "ary/ary.h"
 
 // Work limits, checked before the work starts; each lies far beyond what a
@@ -15,6 +17,13 @@ constexpr long long MaxGridNodes = 25000000;
 constexpr long long MaxSourceCells = 4000000;
 // Wind directions nw nu of a situation: 360 sectors of 100 sub-sectors are 36000.
 constexpr long long MaxDirections = 100000;
+// Core plumes 2 nm + 1 of the meandering plume: a hundred times the 19 of
+// the default nm 9; each one adds the work of a plume at every receptor.
+constexpr long long MaxCorePlumes = 2001;
+// Work of one receptor and one direction: core plumes times the cells of
+// all sources and the classes nl + 1 of the concentration scale. Some 0.1 s
+// at most, so a signal, looked at after each, ends a run within a second.
+constexpr long long MaxCoreWork = 100000000;
 // Reach ni li of the plume table (m): seven times the diagonal of a 10 km square.
 constexpr double MaxPlumeReach = 100000;
 // Accumulated values (hours times concentration, hours) at most, from a
@@ -22,6 +31,11 @@ constexpr double MaxPlumeReach = 100000;
 // to the largest float covers receptors closer to a source cell than the
 // first step of the table, where plumes are narrower than its widths.
 constexpr double MaxAccumulated = 1e30;
+// Reach of a position from the origin (m): |x| + |y| of a receptor, |xq| +
+// |yq| + aq + bq of a source. A quarter of the largest float, so that every
+// sum and difference of the two that the core forms in single precision
+// (wind frame, downwind distance, near-source guard) stays finite.
+constexpr double MaxPositionReach = FLT_MAX / 4;
 
 // The computing kernel of the odor values at a receptor is compiled for
 // each instruction set this build has (the x86-64 baseline, AVX2 and

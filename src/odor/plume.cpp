@@ -66,6 +66,7 @@ int CalcTable(Source& q, int s, int count, bool made) {
   else
     rc = DffPlume(q.cx.data(), q.cg.data(), q.cp.data(), q.ca.data(), q.sy.data(), q.sd.data(),
                   q.ci.data(), q.ht, q.ct, ni, q.rz.empty() ? nullptr : q.rz.data());
+  if (rc < 0 && MsgSignal) return -1;  // interrupted: the driver ends the run
   if (rc < 0 || MsgErr < 0) return MSG_FAIL(tag("1"), "*** plume functions%s! (%s)\n", of.c_str());
   // The flux at the source is the part of the emission inside the vertical
   // grid: a source reaching below the ground or above the top of the grid
@@ -278,6 +279,13 @@ int CalcPlume() {
   if (!list) return -1;
   const int count = static_cast<int>(list->size());
   if (StkPrepare(*list) < 0) return -1;
+  // The solver's work limit holds for the tables of all sources together,
+  // since each source multiplies the work: every table gets its share.
+  struct Share {
+    double limit = DffMaxLevelSteps;
+    ~Share() { DffMaxLevelSteps = limit; }
+  } share;
+  DffMaxLevelSteps = share.limit / count;
   std::vector<char> made;
   try {
     MakeTables(*list, made);

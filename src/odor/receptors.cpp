@@ -2,6 +2,7 @@
 #include "odor/receptors.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -29,6 +30,15 @@ int DefineGrid() {
                     prm::ny, nodes, MaxGridNodes);
   if (!(prm::dr > 0))
     return PrmInvalid(MsgTag(kModule, "DefineGrid", "7"), "dr", prm::dr, "positive");
+  // The far nodes as the receptor loop computes them, in single precision.
+  const float x1 = (prm::nx - 1) * prm::dr + prm::xr, y1 = (prm::ny - 1) * prm::dr + prm::yr;
+  const float x = (std::fabs(x1) <= std::fabs(prm::xr)) ? prm::xr : x1;
+  const float y = (std::fabs(y1) <= std::fabs(prm::yr)) ? prm::yr : y1;
+  if (!(std::fabs(static_cast<double>(x)) + std::fabs(y) <= MaxPositionReach))
+    return MSG_FAIL(MsgTag(kModule, "DefineGrid", "8"),
+                    "*** grid node at x=%g, y=%g m beyond the reach of single precision "
+                    "(|x|+|y| at most %.2g m)! (%s)\n",
+                    x, y, MaxPositionReach);
   struct {
     AryDesc* desc;
     const char* site;

@@ -78,7 +78,7 @@ TEST_F(DmnFormatTest, TypesSizesFactorsAndWidthZero) {
   EXPECT_STREQ(t[1].iform, "%hd");
   EXPECT_EQ(t[2].type, 1);
   EXPECT_EQ(t[2].size, 1);
-  EXPECT_EQ(t[2].width, 0);
+  EXPECT_EQ(t[2].width, DmnNaturalWidth);
   EXPECT_EQ(t[3].fact, 1000.0f);
   EXPECT_STREQ(t[3].oform, "%10.1f");
   for (int n = 4; n < 7; n++) {
@@ -140,13 +140,13 @@ INSTANTIATE_TEST_SUITE_P(
                       SyntaxCase{"%[3f", "3", "|^"}, SyntaxCase{"%[x]f", "4", "| ^"},
                       SyntaxCase{"%[-1]f", "5", "| ^"}, SyntaxCase{"%f%[-1]f", "5", "  | ^"}, SyntaxCase{"%(*2f", "6", "|^"},
                       SyntaxCase{"%(1000)f", "7", "| ^"}, SyntaxCase{"%(*x)f", "8", "|  ^"},
-                      SyntaxCase{"%12345678901234567890f", "9", "|^"}, SyntaxCase{"%.3e", "10", "|^"},
+                      SyntaxCase{"%12345678901234567890f", "9", "|^"}, SyntaxCase{"%2147483648f", "10", "|^"},
                       SyntaxCase{"%12.4q", "11", "|    ^"}, SyntaxCase{"a%fbb%q", "11", "   |  ^"},
                       SyntaxCase{"%", "11", "|^"}));
 
 TEST_F(DmnFormatTest, WidthTextOfNineteenCharactersIsAccepted) {
   int size = 0;
-  EXPECT_EQ(AnaForm("%1.34567890123456789f", &size), 1);
+  EXPECT_EQ(AnaForm("%1.00000000000000003f", &size), 1);
   EXPECT_EQ(DmnFormatTable[0].width, 1);
 }
 

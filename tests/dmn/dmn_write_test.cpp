@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "ary/ary.h"
 #include "dmn/dmn.h"
@@ -66,6 +67,62 @@ TEST_F(DmnWriteTest, OdorOutputDescriptorMatchesExpectedFile) {
         "idnt\t\"TEST\"\nmode\t\"text\"\nform\t\"%12.4e\"\nfact\t 1.000e+00\nxmin\t0\nymin\t0\ndelt\t10\n"
         "mark\t\"Konzentration (GE/m3)\"\nilbl\t0\t10\t20\njlbl\t0\t10\t20\n");
   EXPECT_EQ(zt::ReadFile(dir_ / "cnc.dmna"), Expected("odor_cnc.dmna"));
+}
+
+// Every conversion of the form [sign][width][.[precision]]: without a width
+// the values are printed as wide as they are, each field as printf prints
+// it; a width or precision beyond 1000 (up to beyond the range of int) is
+// refused, and so is a format whose every field has the width 0: in both
+// cases nothing is written.
+TEST_F(DmnWriteTest, WidthsAndPrecisionsOfEveryFormAndBeyondRange) {
+  ASSERT_EQ(AryCreate(&a_, 4, 1, 0, 1), 0);
+  const float values[] = {0.00123456f, -98765.4f};
+  std::memcpy(a_.data, values, sizeof values);
+  const char* signs[] = {"", "-", "+"};
+  const char* widths[] = {"",     "0",          "1",          "12",         "1000",
+                          "1001", "2147483647", "2147483648", "99999999999"};
+  const char* precisions[] = {"", ".", ".0", ".3", ".1000", ".1001", ".2147483648"};
+  int accepted = 0, refused = 0;
+  for (const char* sign : signs)
+    for (const char* width : widths)
+      for (const char* precision : precisions)
+        for (char conv : {'e', 'f', 'g'}) {
+          const std::string wtext = std::string(sign) + width + precision;
+          if (wtext.size() > 19) continue;  // the width text's own limit
+          const std::string form = "%" + wtext + conv;
+          const bool inRange = std::strtoll(width, nullptr, 10) <= 1000 &&
+                               (!*precision || std::strtoll(precision + 1, nullptr, 10) <= 1000);
+          const bool zero = std::strcmp(width, "0") == 0;
+          fs::remove(dir_ / "res.dmna");
+          zt::LogCapture log;
+          const int rc = DmnWrite((dir_ / "res").c_str(),
+                                  ("mode\t\"text\"\nform\t\"" + form + "\"\n").c_str(), &a_);
+          zt::ResetMsg();
+          if (!inRange || zero) {
+            EXPECT_EQ(rc, -1) << form;
+            EXPECT_NE(log.text().find(zero && inRange ? "prints no value" : "invalid format"),
+                      std::string::npos)
+                << form << ": " << log.text();
+            EXPECT_FALSE(zt::FileExists(dir_ / "res.dmna")) << form;
+            refused++;
+            continue;
+          }
+          ASSERT_EQ(rc, 1) << form << ": " << log.text();
+          const std::string file = zt::ReadFile(dir_ / "res.dmna");
+          std::string data;
+          for (float v : values) {
+            std::vector<char> text(1100);
+            std::snprintf(text.data(), text.size(), ("%" + wtext + conv).c_str(),
+                          static_cast<double>(v));
+            data += '\t';
+            data += text.data();
+          }
+          EXPECT_NE(file.find("*\n" + data + "\n***\n"), std::string::npos) << form << ":\n"
+                                                                            << file;
+          accepted++;
+        }
+  EXPECT_GT(accepted, 50);
+  EXPECT_GT(refused, 50);
 }
 
 TEST_F(DmnWriteTest, BinaryModeWritesRawStorageToDmnb) {

@@ -140,4 +140,36 @@ TEST(Signal, SecondSignalEndsTheProcessAtOnce) {
   EXPECT_EQ(std::string::npos, zt::ReadFile(dir / "odrlog.txt").find("error exit"));
 }
 
+// A run inside the plume solver (a table that marches with an explicit part
+// over 2000 levels of 0.1 m: 7.8e8 level steps, within the limit of 1e9,
+// half a minute and more) and one inside the
+// receptor loop (an area source of 4 000 000 cells on 3 x 3 receptors: one
+// chunk of receptors, minutes). Each ends within seconds of SIGTERM: the
+// solver looks for a signal at every step, the receptor loop at every
+// receptor and direction. (On a quiet machine it takes some 0.3 s; the
+// bound leaves room for a loaded one and the sanitizers.)
+TEST(Signal, TerminationInsideThePlumeSolverAndTheReceptorLoopEndsWithinSeconds) {
+  const char* const runs[] = {
+      "*DIMENSIONIERUNG\nmi 100\nnz 2000\ndz 0.1\n*GITTER\nnx 3\nny 3\ndr 50\nxr -50\nyr -50\n"
+      "*QUELLE\nhq 5\nli 10\n*PARAMETER run\nal 0.5\nua 3\nlm 0\n*SPEICHERN cnc\n*ENDE\n",
+      "*DIMENSIONIERUNG\nmi 400\n*GITTER\nnx 3\nny 3\ndr 500\nxr -500\nyr -500\n*QUELLE\nxq -1000\n"
+      "yq -1000\naq 2000\nbq 2000\nlq 1\nhq 0\ncq 6\nli 10\n*PARAMETER run\nua 3\nlm 0\n"
+      "*SPEICHERN cnc\n*ENDE\n"};
+  for (const char* run : runs) {
+    zt::TempDir dir;
+    zt::WriteFile(dir / "odrcmd.txt", run);
+    pid_t pid = Start(dir, {".", "-t2"});
+    ASSERT_TRUE(AwaitFile(pid, dir / "odrlog.txt"));
+    // Reading the command file takes milliseconds, the phase minutes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const auto sent = std::chrono::steady_clock::now();
+    kill(pid, SIGTERM);
+    EXPECT_EQ(143, ExitCode(pid)) << run;
+    const double waited =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+    EXPECT_LT(waited, 5.0) << run;
+    EXPECT_EQ(std::string::npos, zt::ReadFile(dir / "odrlog.txt").find("*** error in")) << run;
+  }
+}
+
 }  // namespace

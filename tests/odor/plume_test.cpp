@@ -9,7 +9,9 @@
 #include <string>
 
 #include "blm/blm.h"
+#include "dff/dff.h"
 #include "msg/msg.h"
+#include "odor/sources.h"
 #include "prm/params.h"
 #include "support.h"
 
@@ -99,6 +101,26 @@ TEST_F(Plume, ReachAndSourceOutsideTheGridAreRefused) {
     EXPECT_EQ(CalcPlume(), *c.message ? -1 : 0) << c.li << " " << c.hq;
     EXPECT_EQ(log.text(), c.message);
   }
+}
+
+// The sources multiply the work of the plume solver: its limit holds for
+// the tables of all of them together, each table taking its share.
+TEST_F(Plume, SolverWorkLimitIsSharedByTheSources) {
+  const double limit = DffMaxLevelSteps;
+  const double need = 200.0 * prm::nz;  // ni steps of nz levels, fully implicit
+  for (int count : {1, 2, 3}) {
+    SrcForget();
+    for (int s = 0; s < count; s++) ASSERT_EQ(SrcDefine(s > 0), 0);
+    for (double room : {0.99, 1.01}) {
+      zt::ResetMsg();
+      DffMaxLevelSteps = need * count * room;
+      zt::LogCapture log;
+      EXPECT_EQ(CalcPlume(), room > 1 ? 0 : -1) << count << " " << room << log.text();
+      EXPECT_EQ(DffMaxLevelSteps, need * count * room);  // as it was
+    }
+  }
+  SrcForget();
+  DffMaxLevelSteps = limit;
 }
 
 TEST_F(Plume, SolverFailureAddsItsOwnMessage) {

@@ -68,4 +68,36 @@ TEST(Guide, ListsEveryParameterOfTheTableWithItsSectionAndDefault) {
     ADD_FAILURE() << name << " in the guide's table of " << row.section << " is no parameter";
 }
 
+// zirmet's situations add up to the hours it used, which the weather
+// example's README gives: the guide says so with that number and claims no
+// year for them.
+TEST(Guide, StatesTheHoursThatZirmetsSituationsAddUpTo) {
+  const std::string guide = zt::ReadFile(zt::TestsDir() + "/../docs/guide.md");
+  const std::string example = zt::ReadFile(zt::TestsDir() + "/../examples/weather/README.md");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(example, m, std::regex(R"(add up to the (\d+) hours used)")));
+  EXPECT_NE(guide.find(m[1].str() + " h"), std::string::npos) << m[1];
+  EXPECT_FALSE(std::regex_search(guide, std::regex(R"(zirmet's situations do\))")));
+}
+
+// The scripts build with as many jobs as the machine has cores, or with
+// ZIR_JOBS, which the README documents.
+TEST(Guide, ScriptsBuildWithAJobPerCoreOrZirJobs) {
+  const std::string root = zt::TestsDir() + "/../";
+  for (const char* script : {"scripts/demo.sh", "scripts/test.sh"}) {
+    const std::string text = zt::ReadFile(root + script);
+    ASSERT_FALSE(text.empty()) << script;
+    EXPECT_NE(text.find(R"(jobs="${ZIR_JOBS:-$(nproc)}")"), std::string::npos) << script;
+    std::istringstream in(text);
+    int builds = 0;
+    for (std::string line; std::getline(in, line);)
+      if (line.find("cmake --build") != std::string::npos) {
+        builds++;
+        EXPECT_NE(line.find(R"(-j "$jobs")"), std::string::npos) << script << ": " << line;
+      }
+    EXPECT_GT(builds, 0) << script;
+  }
+  EXPECT_NE(zt::ReadFile(root + "README.md").find("ZIR_JOBS"), std::string::npos);
+}
+
 }  // namespace

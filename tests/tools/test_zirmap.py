@@ -129,7 +129,7 @@ class ReadTest(unittest.TestCase):
         f = dmna.parse_format("%(*1000)10.1fn%5hdd%8.3lfc%c")
         self.assertEqual([(x.kind, x.size, x.width, x.factor) for x in f],
                          [("f", 4, 10, 1000.0), ("h", 2, 5, 1.0), ("d", 8, 8, 1.0),
-                          ("c", 1, 0, 1.0)])
+                          ("c", 1, -1, 1.0)])
         for bad, message in (("%12.4q", "unknown conversion"), ("%[x]f", "repetition"),
                              ("%(1000)f", "without"), ("%" + "1" * 20 + "f", "width too long"),
                              ("%[2f", "missing")):
@@ -159,7 +159,7 @@ class BadInputTest(unittest.TestCase):
         header = ['mode\t"text"', 'form\t"%6.2f"']
         shape = ["dims\t2", "size\t4", "lowb\t0\t0", "hghb\t1\t1"]
         cases = {
-            "nogrid": (header + shape, "\t1\t2\n\t3\t4\n", r"lacks the grid keys xmin, ymin, delt"),
+            "nogrid": (header + shape, "\t1\t2\n\t3\t4\n\n***\n", r"lacks the grid keys xmin, ymin, delt"),
             "few": (header + GRID_KEYS + shape, "\t1\t2\n\t3\n\n***\n", r"holds 3 values, dims/lowb/hghb need 4"),
             "many": (header + GRID_KEYS + shape, "\t1\t2\n\t3\t4\t5\n\n***\n", r"more values than dims/lowb/hghb"),
             "nodims": (header + GRID_KEYS + ["size\t4"], "", r'missing parameter "dims"'),
@@ -172,7 +172,7 @@ class BadInputTest(unittest.TestCase):
             "sequ": (header + ['sequ\t"j-,i+,k+"'] + GRID_KEYS + shape, "\t1\t2\n\t3\t4\n",
                      r'invalid index k in sequence'),
             "three": (header + GRID_KEYS + ["dims\t3", "size\t4", "lowb\t0\t0\t0", "hghb\t0\t1\t1"],
-                      "\t1\t2\n\t3\t4\n", r"has 3 dimensions, a map needs 2"),
+                      "\t1\t2\n\t3\t4\n\n***\n", r"has 3 dimensions, a map needs 2"),
             "binsize": (['form\t"%6.2f"'] + GRID_KEYS + shape, None, r"holds 12 bytes, .* need 16"),
             "binform": (['form\t"%6.2lf"'] + GRID_KEYS + shape, None, r"format of 8 bytes does not match element size 4"),
         }
@@ -190,6 +190,35 @@ class BadInputTest(unittest.TestCase):
                 with self.subTest(case=name):
                     self.assertRegex(line, r"^\*\*\* .*" + message + r".*! \(zirmap\)$")
             self.assertEqual([n for n in os.listdir(tmp) if n.endswith(".png")], [])
+
+    def test_cut_and_garbled_text_data(self):
+        """A text file cut anywhere before its end mark "***" is refused as
+        truncated, never read short (a number cut to "1.5000e+0" still reads
+        as one); a value that is not a whole finite number is refused."""
+        with open(os.path.join(DATA, "text2x2.dmna"), "rb") as fh:
+            whole = fh.read()
+        data_at = whole.index(b"\n*\n") + 3
+        with tempfile.TemporaryDirectory() as tmp:
+            path = os.path.join(tmp, "cut.dmna")
+            for end in range(data_at, len(whole) + 1):
+                with open(path, "wb") as fh:
+                    fh.write(whole[:end])
+                with self.subTest(cut=len(whole) - end):
+                    if whole[:end].rstrip(b"\n").endswith(b"\n***"):
+                        self.assertEqual(dmna.read_grid(path).values[1, 0], 1.5)
+                    else:
+                        with self.assertRaisesRegex(dmna.DmnaError, r"cut\.dmna is truncated"):
+                            dmna.read_grid(path)
+            for bad in ("1.5000e+", "1.5e", "1.5x", "nan", "inf", "1_5", "1e999", "0x1p0", "+-1"):
+                with open(path, "wb") as fh:
+                    fh.write(whole.replace(b"1.5000e+00", bad.encode()))
+                with self.subTest(value=bad), \
+                        self.assertRaisesRegex(dmna.DmnaError, r"can't read item \"%s\" in line 2" % re.escape(bad)):
+                    dmna.read_grid(path)
+            # The program's way: exit 1 with the file named.
+            with open(path, "wb") as fh:
+                fh.write(whole[:-8])
+            self.check_fails(["cut.dmna"], r"cut\.dmna is truncated", cwd=tmp)
 
     def test_missing_files(self):
         with tempfile.TemporaryDirectory() as tmp:

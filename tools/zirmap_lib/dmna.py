@@ -22,6 +22,7 @@ VALUE_DELIMITERS = " ;\t"
 DATA_DELIMITERS = re.compile(r"[ ;\t\r\n]+")
 SEQUENCE_DELIMITERS = "|:,;"
 MAX_DIMS = 5
+MAX_PRINT = 1000  # width and precision of a conversion at most
 
 
 class DmnaError(Exception):
@@ -59,6 +60,13 @@ def c_int_prefix(text):
     """The integer that C's "%d" reads from the start of text, or None."""
     m = re.match(r"\s*([+-]?\d+)", text)
     return int(m.group(1)) if m else None
+
+
+# A number as the model writes it, whole: a cut one ("3.2420e-") or nan and
+# inf are no values of a data file.
+REAL = r"[+-]?(?:\d+\.?\d*|\.\d+)(?:[eE][+-]?\d+)?"
+REAL_TOKEN = re.compile(REAL + r"\Z")
+REAL_TOKENS = re.compile(r"(?:%s\n)*\Z" % REAL)
 
 
 def c_float_prefix(text):
@@ -148,7 +156,7 @@ class Field:
     name: str
     kind: str          # key of KINDS
     conv: str          # conversion character as written (d, x, e, ...)
-    width: int         # 0: not printed in text data
+    width: int         # 0: not printed in text data; -1: as wide as the value
     factor: float = 1.0
 
     @property
@@ -212,12 +220,14 @@ def parse_format(form):
         width_text = m.group(0)
         if len(width_text) > 19:
             raise bad("width too long")
-        width = 0
-        if width_text:
-            w = c_int_prefix(width_text)
-            if w is None:
-                raise bad('unreadable width "%s"' % width_text)
-            width = abs(w)
+        # [sign][width][.[precision]], each at most 1000, as the model reads
+        # it; without a width the value is printed as wide as it is.
+        w = re.fullmatch(r"[+-]?(\d*)(?:\.(\d*))?", width_text)
+        if w is None:
+            raise bad('unreadable width "%s"' % width_text)
+        if any(len(d) > 4 or int(d) > MAX_PRINT for d in w.groups() if d):
+            raise bad('width or precision beyond %d in "%s"' % (MAX_PRINT, width_text))
+        width = int(w.group(1)) if w.group(1) else -1
         p = m.end()
         modifier = ""
         if p < len(form) and form[p] in "hl":
@@ -242,16 +252,14 @@ def parse_format(form):
 def convert_token(token, fld):
     """Converts one text token with the field's input conversion, or None."""
     if fld.is_real:
-        try:
-            return float(token)
-        except ValueError:
-            return c_float_prefix(token)
+        v = float(token) if REAL_TOKEN.match(token) else None
+        return v if v is not None and np.isfinite(v) else None
     if fld.kind == "c":
         v = c_int_prefix(token)
         return v if v is not None else (ord(token[0]) & 0xFF if token else None)
     base = {"o": 8, "x": 16, "i": 0}.get(fld.conv, 10)
-    m = re.match(r"[+-]?(0[xX][0-9a-fA-F]+|[0-9a-fA-F]+)" if base in (0, 16)
-                 else r"[+-]?\d+", token)
+    m = re.fullmatch(r"[+-]?(0[xX][0-9a-fA-F]+|[0-9a-fA-F]+)" if base in (0, 16)
+                     else r"[+-]?\d+", token)
     if not m:
         return None
     try:
@@ -395,11 +403,15 @@ def read_text_values(data, count, fields, path, fact):
     text = data.decode(ENCODING, errors="replace")
     printed = [f for f in fields if f.width != 0]
     needed = count * len(printed)
+    lines = text.split("\n")
+    # The writer ends the data with "***": without it the file was cut short,
+    # perhaps inside its last number.
+    end = next((k for k, line in enumerate(lines) if line.startswith("***")), None)
+    if end is None:
+        raise DmnaError('%s is truncated: the end mark "***" is missing' % path)
     tokens = []
     line_of = []
-    for lineno, line in enumerate(text.split("\n"), 1):
-        if line.startswith("***"):  # the writer's end mark
-            break
+    for lineno, line in enumerate(lines[:end], 1):
         for t in DATA_DELIMITERS.split(line):
             if t:
                 tokens.append(t)
@@ -414,12 +426,11 @@ def read_text_values(data, count, fields, path, fact):
     nf = len(printed)
     for k, f in enumerate(printed):
         div = fact * f.factor if f.is_real else 1.0
-        if f.is_real:
-            try:  # fast path: every token a plain number
-                columns[id(f)] = np.array(tokens[k::nf], dtype=np.float64) / div
+        if f.is_real and REAL_TOKENS.match("\n".join(tokens[k::nf]) + "\n"):
+            col = np.array(tokens[k::nf], dtype=np.float64)
+            if np.isfinite(col).all():
+                columns[id(f)] = col / div
                 continue
-            except ValueError:
-                pass
         col = np.empty(count, dtype=np.float64)
         for n in range(count):
             t = tokens[n * nf + k]
