@@ -68,13 +68,16 @@ float aq;
 float bq;
 float cq;
 float eq;
+float fg;
 float hq;
 float li;
 float lq;
 int32_t ni;
 float rq;
+char* sg;
 float xq;
 float yq;
+int32_t za;
 
 float fa;
 char* fi;
@@ -231,13 +234,16 @@ PrmRecord PrmTable[] = {
     Flt("bq", " %10.1f", "0", &bq, "Horizontale Ausdehnung der Quelle (m)"),
     Flt("cq", " %10.1f", "0", &cq, "Vertikale Ausdehnung der Quelle (m)"),
     Flt("eq", " %10.1f", "1", &eq, "Quellstärke (GE/s)"),
+    Flt("fg", " %10.2f", "1", &fg, "Gewichtungsfaktor der Quellgruppe"),
     Flt("hq", " %10.1f", "10", &hq, "Höhe der Quelle/Unterkante (m)"),
     Flt("li", " %10.1f", "10", &li, "Intervall-Länge für Fahnenfunktionen (m)"),
     Flt("lq", " %10.1f", "1", &lq, "Maximale Rasterweite einer Flächenquelle (m)"),
     Int("ni", "0", &ni, "Anzahl der Intervalle bei Fahnenfunktionen"),
     Flt("rq", " %10.1f", "0", &rq, "Winkel von aq gegen Ost (Grad gegen den Uhrzeiger)"),
+    Str("sg", "", 31, &sg, "Quellgruppe (Buchstaben, Ziffern, _)"),
     Flt("xq", " %10.0f", "0", &xq, "X-Koordinate der Quelle/Eckpunkt (m)"),
     Flt("yq", " %10.0f", "0", &yq, "Y-Koordinate der Quelle/Eckpunkt (m)"),
+    Int("za", "0", &za, "Gruppe des Antragstellers: Zusatzbelastung (0|1)"),
 
     Sec("*s", "", "[cnc|fro|frh] Ergebnisse aussschreiben"),
     Flt("fa", " %10.1e", "1.0", &fa, "Skalierungsfaktor"),

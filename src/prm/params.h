@@ -76,13 +76,16 @@ extern float aq;
 extern float bq;
 extern float cq;
 extern float eq;
+extern float fg;
 extern float hq;
 extern float li;
 extern float lq;
 extern int32_t ni;
 extern float rq;
+extern char* sg;
 extern float xq;
 extern float yq;
+extern int32_t za;
 
 // section *s
 extern float fa;

@@ -54,13 +54,13 @@ TEST_F(PrmPrint_, HelpFormBeforeInitialisation) {
   EXPECT_EQ(Line(t, "*s "), "*s   [cnc|fro|frh] Ergebnisse aussschreiben\n");
   EXPECT_EQ(Line(t, "*_ "), "");
   EXPECT_EQ(Line(t, "ux "), "");
-  // Heading, 7 sections, 92 - 24 internal parameters.
-  EXPECT_EQ(Lines(t), 1 + 7 + 68);
+  // Heading, 7 sections, 95 - 24 internal parameters.
+  EXPECT_EQ(Lines(t), 1 + 7 + 71);
 }
 
 TEST_F(PrmPrint_, WithoutSelectionEverySectionIsListed) {
   std::string t = Print(nullptr);
-  EXPECT_EQ(Lines(t), 1 + 8 + 92);
+  EXPECT_EQ(Lines(t), 1 + 8 + 95);
   EXPECT_EQ(Line(t, "ux "), "ux              0 nz+1 Windgeschwindigkeit (m/s)\n");
 }
 
