@@ -275,7 +275,7 @@ int Normalised(const std::string& token, int t, AryDesc* w, std::string* title) 
     steps[0] = {s.fro, dur, "11"};
   } else if (token == "frh" || token == "frw") {
     *title = (token == "frh") ? "Häufigkeit von Belästigungsstunden"
-                              : "Gewichtete Häufigkeit von Belästigungsstunden";
+                              : "Häufigkeit von Belästigungsstunden, gewichtet";
     steps[0] = {s.frh, dur, "12"};
   } else if (token == "r90") {
     *title = "Verhältnis 90-Perzentil zu Mittelwert";

@@ -562,6 +562,7 @@ class Grid:
     delt: float
     title: str
     mark: str
+    group: str = ""    # "sgrp": a source group, "za" (additional load) or "frw"
 
 
 def read_grid(name, field_choice=None):
@@ -580,4 +581,4 @@ def read_grid(name, field_choice=None):
     y = ymin + np.arange(df.lower[1], df.upper[1] + 1) * delt
     title = h.text("idnt") or ""
     mark = h.text("mark") or ""
-    return Grid(df.path, df.values, x, y, delt, title, mark)
+    return Grid(df.path, df.values, x, y, delt, title, mark, h.text("sgrp") or "")

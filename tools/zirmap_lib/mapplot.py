@@ -33,6 +33,9 @@ FREQUENCY_LEVELS = [0.01, 0.02, 0.05, 0.10, 0.15, 0.20, 0.30, 0.50, 1.0]
 # residential and mixed areas, 0.15 in commercial, industrial and village
 # areas.
 FRH_THRESHOLDS = [0.10, 0.15]
+# The additional load of the applicant's groups (a file with "sgrp" "za"):
+# irrelevant where it does not exceed 0.02.
+ZA_THRESHOLDS = [0.02]
 
 # Titles ("mark") that the model writes for its four arrays, lower case.
 KIND_BY_MARK = [
@@ -128,7 +131,8 @@ def build_map(grid, levels=None, sources=(), areas=(), points=None, title=None, 
     if levels is None:
         levels = [v * scale for v in default_levels(kind, grid.values)]
     levels = sorted(levels)
-    thresholds = [v * scale for v in FRH_THRESHOLDS]
+    additional = grid.group == "za"
+    thresholds = [v * scale for v in (ZA_THRESHOLDS if additional else FRH_THRESHOLDS)]
     finite = values[np.isfinite(values)]
     vmax = float(finite.max()) if finite.size else 0.0
     extend = "max" if vmax > levels[-1] else "neither"
@@ -161,8 +165,8 @@ def build_map(grid, levels=None, sources=(), areas=(), points=None, title=None, 
             lines = ax.contour(X, Y, Z, levels=thresholds, colors="black",
                                linewidths=widths, linestyles=styles)
             ax.clabel(lines, fmt=format_level, fontsize=8)
-            for value, style, width, meaning in zip(thresholds, styles, widths,
-                                                    text["thresholds"]):
+            meanings = text["za_threshold" if additional else "thresholds"]
+            for value, style, width, meaning in zip(thresholds, styles, widths, meanings):
                 if vmax >= value:
                     limit = "%g %%" % value if scale != 1 else "%.2f" % value
                     legend.append((Line2D([], [], color="black", linestyle=style,
