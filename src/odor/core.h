@@ -99,9 +99,9 @@ struct CoreConst {
   int nm = 0;  // core plumes for half of the plume (< 0: none)
   int nl = 0;  // classes 0..nl of the concentration scale
   int sources = 0;
-  int sets = 1;     // statistics: the total, then each group, then the applicant's
-  int lanes = 0;    // stride of the sets in CoreScratch::conc
-  int classes = 0;  // stride of the sets in CoreScratch::hl
+  int sets = 1;                  // statistics: the total, then each group, then the applicant's
+  int lanes = 0;                 // stride of the sets in CoreScratch::conc
+  int classes = 0;               // stride of the sets in CoreScratch::hl
   const float* eta = nullptr;    // per lane (m = lane - nm): signed meander position em
   const float* wm = nullptr;     // per lane: weight of the core plume (0 in the padding)
   const float* logcl = nullptr;  // ln cl[k]; +inf in the padding

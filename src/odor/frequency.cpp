@@ -177,7 +177,8 @@ void Work(Shared& sh, CoreWork& work, Failure& fail, float* acc, float* out) {
     const int n = std::min(kChunk, sh.receptors - r0);
     for (int i = 0; i < n; i++) {
       Position(sh, r0 + i, &x[i], &y[i]);
-      for (int a = 0; a < per; a++) acc[i * per + a] = sh.sums[static_cast<size_t>(r0 + i) * per + a];
+      for (int a = 0; a < per; a++)
+        acc[i * per + a] = sh.sums[static_cast<size_t>(r0 + i) * per + a];
       alive[i] = true;
     }
     for (int j = 0; j < static_cast<int>(dirs.size()); j++) {
@@ -203,7 +204,8 @@ void Work(Shared& sh, CoreWork& work, Failure& fail, float* acc, float* out) {
       }
     }
     for (int i = 0; i < n; i++)
-      for (int a = 0; a < per; a++) sh.sums[static_cast<size_t>(r0 + i) * per + a] = acc[i * per + a];
+      for (int a = 0; a < per; a++)
+        sh.sums[static_cast<size_t>(r0 + i) * per + a] = acc[i * per + a];
     if (r0 + n == sh.receptors && alive[n - 1])
       std::copy(work.hl.begin(), work.hl.begin() + core.classes, sh.lastHl);
     sh.done.fetch_add(n, std::memory_order_relaxed);

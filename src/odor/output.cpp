@@ -149,7 +149,7 @@ std::string SourceLines() {
   text += "\n";
   struct {
     const char* key;
-    float Source::* value;
+    float Source::*value;
   } const keys[] = {{"sqxq", &Source::xq}, {"sqyq", &Source::yq}, {"sqaq", &Source::aq},
                     {"sqbq", &Source::bq}, {"sqrq", &Source::rq}, {"sqhq", &Source::hq},
                     {"sqcq", &Source::cq}, {"sqeq", &Source::eq}};
@@ -244,14 +244,15 @@ int WritePoints() {
       for (size_t i = 0; i < order.size(); i++)
         h[i] = static_cast<float>((*Set(order[i].set).pfrh)[n] / SumDur);
       AppendF(text, ",%.6e",
-              static_cast<double>(WeightedFrequency(static_cast<float>(PntFrh[n] / SumDur),
-                                                    h.data(), order)));
+              static_cast<double>(
+                  WeightedFrequency(static_cast<float>(PntFrh[n] / SumDur), h.data(), order)));
     }
     text += "\n";
   }
   const std::string name = MakeFileName("pnt.csv", "");
   if (name.empty() || DmnWriteText(name.c_str(), text) < 0 || MsgErr < 0)
-    return MSG_FAIL(MsgTag(kModule, "WriteResult", "17"), "*** can't write the receptor points! (%s)\n");
+    return MSG_FAIL(MsgTag(kModule, "WriteResult", "17"),
+                    "*** can't write the receptor points! (%s)\n");
   return 0;
 }
 

@@ -53,7 +53,8 @@ int AllocPoints(int mp) {
   try {
     for (auto* v : {&PntCnc, &PntFro, &PntFrh, &PntC90}) v->assign(mp > 0 ? mp : 0, 0.0f);
     for (auto& set : GrpSums)
-      for (auto* v : {&set->pcnc, &set->pfro, &set->pfrh, &set->pc90}) v->assign(mp > 0 ? mp : 0, 0.0f);
+      for (auto* v : {&set->pcnc, &set->pfro, &set->pfrh, &set->pc90})
+        v->assign(mp > 0 ? mp : 0, 0.0f);
   } catch (const std::bad_alloc&) {
     return MSG_FAIL(MsgTag(kModule, "ZidInit", "1"), "*** can't allocate arrays! (%s)");
   }
@@ -67,7 +68,8 @@ int ClearValues() {
   for (auto& set : GrpSums) {
     for (AryDesc* g : {&set->frh, &set->fro, &set->cnc, &set->c90})
       if (g->data) std::memset(g->data, 0, g->ttlsz);
-    for (auto* v : {&set->pcnc, &set->pfro, &set->pfrh, &set->pc90}) std::fill(v->begin(), v->end(), 0.0f);
+    for (auto* v : {&set->pcnc, &set->pfro, &set->pfrh, &set->pc90})
+      std::fill(v->begin(), v->end(), 0.0f);
   }
   SumDur = 0;
   GrpAccumulated = false;

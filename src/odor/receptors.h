@@ -25,9 +25,9 @@ extern double SumDur;  // total duration of all sectors calculated (h)
 // point accumulators above): a group of sources, or the applicant's groups
 // together.
 struct SetSums {
-  std::string name;                     // the group, or "za" for the applicant's
-  float fg = 1;                         // factor of the group
-  AryDesc cnc{}, c90{}, frh{}, fro{};   // as GrdCnc ..., once a grid exists
+  std::string name;                           // the group, or "za" for the applicant's
+  float fg = 1;                               // factor of the group
+  AryDesc cnc{}, c90{}, frh{}, fro{};         // as GrdCnc ..., once a grid exists
   std::vector<float> pcnc, pfro, pfrh, pc90;  // as PntCnc ...
   SetSums() = default;
   SetSums(const SetSums&) = delete;

@@ -66,7 +66,8 @@ int SrcCheckGroup(bool add) {
   const int number = add ? static_cast<int>(Defined.size()) + 1 : 1;
   auto tag = [] { return MsgTag(kModule, "SrcCheckGroup", "1"); };
   if (!(q.fg > 0) || !std::isfinite(q.fg))
-    return MSG_FAIL(tag(), "*** parameter fg=%g of source %d must be above 0! (%s)\n", q.fg, number);
+    return MSG_FAIL(tag(), "*** parameter fg=%g of source %d must be above 0! (%s)\n", q.fg,
+                    number);
   if (q.za != 0 && q.za != 1)
     return MSG_FAIL(tag(), "*** parameter za=%d of source %d must be 0 or 1! (%s)\n", q.za, number);
   const bool named = std::all_of(q.sg.begin(), q.sg.end(), [](char c) {
@@ -74,7 +75,8 @@ int SrcCheckGroup(bool add) {
   });
   // "za" names the files of the additional load (cnc-za.dmna); in any
   // case, since some file systems do not tell cases apart.
-  const bool reserved = q.sg.size() == 2 && std::tolower(static_cast<unsigned char>(q.sg[0])) == 'z' &&
+  const bool reserved = q.sg.size() == 2 &&
+                        std::tolower(static_cast<unsigned char>(q.sg[0])) == 'z' &&
                         std::tolower(static_cast<unsigned char>(q.sg[1])) == 'a';
   if (!named || reserved)
     return MSG_FAIL(tag(),
@@ -91,11 +93,14 @@ int SrcCheckGroup(bool add) {
                       static_cast<int>(s) + 1, p.sg.c_str(), number, q.sg.c_str());
     if (p.sg != q.sg) continue;
     if (p.fg != q.fg)
-      return MSG_FAIL(tag(), "*** group \"%s\" has two factors, fg=%g (source %d) and fg=%g (source %d)! (%s)\n",
-                      q.sg.c_str(), p.fg, static_cast<int>(s) + 1, q.fg, number);
+      return MSG_FAIL(
+          tag(),
+          "*** group \"%s\" has two factors, fg=%g (source %d) and fg=%g (source %d)! (%s)\n",
+          q.sg.c_str(), p.fg, static_cast<int>(s) + 1, q.fg, number);
     if (p.za != q.za)
-      return MSG_FAIL(tag(), "*** group \"%s\" has two values of za, %d (source %d) and %d (source %d)! (%s)\n",
-                      q.sg.c_str(), p.za, static_cast<int>(s) + 1, q.za, number);
+      return MSG_FAIL(
+          tag(), "*** group \"%s\" has two values of za, %d (source %d) and %d (source %d)! (%s)\n",
+          q.sg.c_str(), p.za, static_cast<int>(s) + 1, q.za, number);
   }
   return 0;
 }

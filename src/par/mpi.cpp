@@ -110,8 +110,8 @@ void ParShareSums(float* sums, int count, int per) {
       counts[p] = per * static_cast<int>(std::clamp<long long>(count - first, 0, kParChunk));
       displs[p] = per * p * kParChunk;
     }
-    MPI_Allgatherv(MPI_IN_PLACE, 0, MPI_DATATYPE_NULL, sums + per * r0, counts.data(), displs.data(),
-                   MPI_FLOAT, MPI_COMM_WORLD);
+    MPI_Allgatherv(MPI_IN_PLACE, 0, MPI_DATATYPE_NULL, sums + per * r0, counts.data(),
+                   displs.data(), MPI_FLOAT, MPI_COMM_WORLD);
   }
 }
 
