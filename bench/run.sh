@@ -4,6 +4,8 @@
 #   A  area.txt    an area source of 800 cells, 101 x 101 receptors, one situation
 #   M  sources.txt four buildings, a manure store and a stack (157 cells) on the
 #                  201 x 201 receptors of P, one situation
+#   G  groups.txt  M with its sources in three groups, one the applicant's: the
+#                  statistics of five sums per receptor, and frw written
 #   Y  the demo case examples/demo/odrcmd.txt
 #   F  year.txt    a full year: 37 situations of 36 sectors, a biofilter of 100
 #                  cells, 201 x 201 receptors (takes minutes; not in the default)
@@ -29,7 +31,7 @@
 #   -r runs     runs per case, the best counts (default 3)
 #   -b dir      build directory (default build-bench or build-bench-native)
 #   -x program  time this program instead of building one (e.g. an older build)
-#   cases       any of P A M Y F R (default: P A M Y)
+#   cases       any of P A M G Y F R (default: P A M Y)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
@@ -81,6 +83,7 @@ for c in $cases; do
     P) file=$here/point.txt ;;
     A) file=$here/area.txt ;;
     M) file=$here/sources.txt ;;
+    G) file=$here/groups.txt ;;
     Y) file=$root/examples/demo/odrcmd.txt ;;
     F) file=$here/year.txt ;;
     R) file=$here/regional.txt ;;
@@ -99,7 +102,7 @@ for c in $cases; do
   done
   echo "$c $best $units $peak" | awk '{ printf "%s %9.3f s %8.1f MB %14.0f units %12.4g units/s %8.3f ns/unit\n",
     $1, $2, $4 / 1024, $3, $3 / $2, 1e9 * $2 / $3 }'
-  if [ "$straight" = 1 ] && [ "$c" != M ]; then
+  if [ "$straight" = 1 ] && [ "$c" != M ] && [ "$c" != G ]; then
     rm -rf "${work:?}"/*
     cp "$file" "$work/odrcmd.txt"
     loops=$("$build/straight" "$work" | awk '{ print $1 }')

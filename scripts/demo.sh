@@ -28,23 +28,24 @@ else
   echo "No maps: install python3-numpy python3-matplotlib (bash scripts/setup.sh does)"
 fi
 
-# Several sources: a farm and its neighbour's barn (total load), then the
-# farm alone (additional load), each mapped with its sources marked.
+# Source groups: a pig farm that applies for a permit and its neighbour's
+# dairy in one run: total load, each farm, the applicant's additional load
+# and the weighted odor-hour frequency, mapped with the sources marked.
 echo
 rm -rf out/farm
 mkdir -p out/farm
-cp examples/farm/odrcmd.txt out/farm/
+cp examples/farm/odrcmd.txt examples/farm/receptors.csv out/farm/
 ./build/ZIRidev out/farm -q
-echo "Farm example in out/farm/: odrlog.txt, total-cnc.dmna, total-frh.dmna (all five sources),"
-echo "farm-cnc.dmna, farm-frh.dmna (the farm alone)"
+echo "Farm example in out/farm/: odrlog.txt, pnt.csv (values at the three houses), frh.dmna (total),"
+echo "frw.dmna (weighted), frh-za.dmna (additional load), frh-pigs.dmna, frh-dairy.dmna, cnc*.dmna"
 if /usr/bin/python3 -c 'import numpy, matplotlib' 2>/dev/null; then
-  farm=(--area -60,-20,50,15,0 --area -60,5,50,15,0 --area 10,-30,20,20,0 --source 20,15
+  farm=(--source -40,0 --source 0,0 --area 10,-40,20,20,0 --area 380,-10,40,16,20
         --points "200,100;450,350;-250,-150")
-  tools/zirmap out/farm/total-frh.dmna "${farm[@]}" --area 380,-10,40,16,20 \
-      --title "Farm example: total load (farm and neighbour)"
-  tools/zirmap out/farm/farm-frh.dmna "${farm[@]}" \
-      --title "Farm example: additional load of the farm"
-  echo "Maps in out/farm/: total-frh.png, farm-frh.png"
+  tools/zirmap out/farm/frh.dmna "${farm[@]}" --title "Farm example: total load"
+  tools/zirmap out/farm/frw.dmna "${farm[@]}" --title "Farm example: weighted total load"
+  tools/zirmap out/farm/frh-za.dmna "${farm[@]}" \
+      --title "Farm example: additional load of the pig farm"
+  echo "Maps in out/farm/: frh.png, frw.png, frh-za.png"
 fi
 
 # Real weather in, real maps out: a synthetic year of hourly weather becomes

@@ -2,6 +2,8 @@
 // and helpers for header texts.
 #pragma once
 
+#include <string>
+
 #include "ary/ary.h"
 #include "txt/txt.h"
 
@@ -30,6 +32,10 @@ void DmnDecodeEscapes(char* text);
 // a pending signal (MsgSignal) stopped it; no file is then put in place. Up
 // to threads threads format text data; the bytes do not depend on it.
 int DmnWrite(const char* name, const char* header, AryDesc* pa, int threads = 1);
+// Writes text as the file name (no extension added) under a temporary
+// name first, as DmnWrite does, so that it is put in place whole or not at
+// all. Returns 1, or -1 after an error.
+int DmnWriteText(const char* name, const std::string& text);
 // Reads name.dmna into a new array. Returns 1, or -1 after an error.
 int DmnRead(const char* name, TxtStr* usrhdr, TxtStr* syshdr, AryDesc* pa);
 

@@ -503,3 +503,11 @@ int DmnWrite(const char* name, const char* header, AryDesc* pa, int threads) {
   }
   return 1;
 }
+
+int DmnWriteText(const char* name, const std::string& text) {
+  PendingFile file(name);
+  if (!file.Open()) return Fail("10", "can't open file %s! (%s)\n", name);
+  if (std::fwrite(text.data(), 1, text.size(), file.fp()) != text.size() || !file.Commit())
+    return Fail("11", "can't write data to file %s! (%s)\n", name);
+  return 1;
+}

@@ -283,6 +283,10 @@ int Dispatch(const char* section, char* argument, bool& end) {
         prm::ni = prm::mi;
       else if (prm::ni > prm::mi || prm::ni < 0)
         return FAIL("17", 17, "*** maximum number of intervals Mi exceeded! (%s)\n");
+      // Groups are checked before the source joins the list, so a refused
+      // one leaves the list as it was.
+      if (SrcCheckGroup(Contains(argument, "add")) < 0 || MsgErr < 0)
+        return FAIL("30", 9, "*** error in definition of source groups! (%s)\n");
       // "add" appends the source to the list; otherwise the list starts anew.
       if (SrcDefine(Contains(argument, "add")) < 0 || MsgErr < 0)
         return FAIL("29", 9, "*** error in reset of plume functions! (%s)\n");

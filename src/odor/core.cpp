@@ -156,6 +156,19 @@ int CoreInit(const std::vector<Source>& list, OdorCore* c) {
     c->wmax.clear();
     c->list.clear();
     c->cells = c->slots = 0;
+    // Sets: the total; with groups each group in the order of definition
+    // and, when a group is the applicant's, the applicant's groups together.
+    std::vector<int> setOf(list.size(), 0);
+    bool applicant = false;
+    k.sets = 1;
+    if (SrcGrouped(list)) {
+      const std::vector<SrcGroup> groups = SrcGroups(list);
+      for (size_t g = 0; g < groups.size(); g++) {
+        for (int s : groups[g].sources) setOf[s] = static_cast<int>(g) + 1;
+        applicant = applicant || groups[g].za;
+      }
+      k.sets = 1 + static_cast<int>(groups.size()) + (applicant ? 1 : 0);
+    }
     if (k.nm >= 0) {
       c->sources.resize(list.size());
       c->wmax.resize(list.size());
@@ -186,6 +199,8 @@ int CoreInit(const std::vector<Source>& list, OdorCore* c) {
         cs.yq = q.yq;
         cs.aq = q.aq;
         cs.bq = q.bq;
+        cs.set = setOf[s];
+        cs.applicant = (applicant && q.za) ? k.sets - 1 : 0;
         SourceCells cells;
         SourceFrame(q, 0, 0, 1, &cells);
         cs.cells = cells.na * cells.nb;
@@ -199,6 +214,8 @@ int CoreInit(const std::vector<Source>& list, OdorCore* c) {
     return NoMemory("CoreInit");
   }
   k.sources = static_cast<int>(c->sources.size());
+  k.lanes = c->lanes;
+  k.classes = c->classes;
   k.eta = c->eta.data();
   k.wm = c->wm.data();
   k.logcl = c->logcl.data();
@@ -220,8 +237,9 @@ int CoreWorkInit(const OdorCore& core, CoreWork* work) {
     make(work->ov, core.slots, 0.0f);
     work->frames.assign(core.sources.size(), CoreFrame{});
     for (auto* v : {&work->cdv, &work->csm, &work->cden, &work->cf}) make(*v, core.cells, 0.0f);
-    make(work->conc, core.lanes, 0.0f);
-    make(work->hl, core.classes, 0.0f);
+    make(work->conc, core.lanes * core.k.sets, 0.0f);
+    make(work->hl, core.classes * core.k.sets, 0.0f);
+    work->segs.assign(3 * core.sources.size(), 0);
   } catch (const std::bad_alloc&) {
     return NoMemory("CoreWorkInit");
   }
@@ -235,6 +253,7 @@ int CoreWorkInit(const OdorCore& core, CoreWork* work) {
   k.cf = work->cf.data();
   k.conc = work->conc.data();
   k.hl = work->hl.data();
+  k.segs = work->segs.data();
   return 0;
 }
 

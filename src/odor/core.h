@@ -18,6 +18,9 @@
 // straightforward loops, so results agree with them to float rounding.
 // Several sources are one list of cells, source after source, each cell
 // with the plume table of its source; the core plumes sum over all of them.
+// Sources in groups: besides that total each core plume sums the cells of
+// each group and of the applicant's groups, and every sum gets its own
+// statistics (a set); without groups the total is the only set.
 // Nothing here writes messages or global state: the functions may run in
 // several threads at once, each with its own CoreWork.
 #pragma once
@@ -78,6 +81,8 @@ struct CoreSource {
   float li = 0, range = 0;  // interval and reach ni li of the table (m)
   float xq = 0, yq = 0, aq = 0, bq = 0;
   bool skips = false;           // receptors and cells may be skipped (finite table)
+  int set = 0;                  // set of its group (0: no groups)
+  int applicant = 0;            // set of the applicant's groups when it is one of them, else 0
   const float* wmax = nullptr;  // wmax[n]: largest |sy|, |sd| of entries 0..n (m)
   const float* sy = nullptr;
   const float* sd = nullptr;
@@ -94,6 +99,9 @@ struct CoreConst {
   int nm = 0;  // core plumes for half of the plume (< 0: none)
   int nl = 0;  // classes 0..nl of the concentration scale
   int sources = 0;
+  int sets = 1;                  // statistics: the total, then each group, then the applicant's
+  int lanes = 0;                 // stride of the sets in CoreScratch::conc
+  int classes = 0;               // stride of the sets in CoreScratch::hl
   const float* eta = nullptr;    // per lane (m = lane - nm): signed meander position em
   const float* wm = nullptr;     // per lane: weight of the core plume (0 in the padding)
   const float* logcl = nullptr;  // ln cl[k]; +inf in the padding
@@ -141,8 +149,9 @@ struct CoreScratch {
   float* csm = nullptr;               // meander amplitude (m),
   float* cden = nullptr;              // -2 sc^2 (m2)
   float* cf = nullptr;                // and factor
-  float* conc = nullptr;              // per lane: concentration of the core plume
-  float* hl = nullptr;                // exceedance distribution, classes 0..nl
+  float* conc = nullptr;              // per set and lane: concentration of the core plume
+  float* hl = nullptr;                // per set: exceedance distribution, classes 0..nl
+  int* segs = nullptr;  // per run of reaching cells of one group: end, set, applicant set
   int failed = 0;  // the source whose table the last failing CoreOdor found too short
 };
 
@@ -151,6 +160,7 @@ struct alignas(64) CoreWork {
   CoreScratch k;
   std::vector<CoreFrame> frames;
   std::vector<float> ou, ov, cdv, csm, cden, cf, conc, hl;
+  std::vector<int> segs;
 };
 
 // Builds the constants from the parameters (od as CalcValues computed it)
@@ -167,7 +177,8 @@ void CoreDirection(const OdorCore& core, float d, CoreWork* work);
 
 // Odor values at the receptor (x, y) (m) for the direction of the last
 // CoreDirection: mean concentration cm, 90th percentile c90 and odor
-// probability p; the exceedance distribution is left in work->hl. The
+// probability p, each an array of core.k.sets values (the total first);
+// the exceedance distribution of the total is left in work->hl. The
 // concentrations of all cells of all sources are added per core plume
 // before the fluctuations are applied: odor frequency is not additive over
 // sources. Returns 0, or -1 when a cell lies beyond the plume table of its

@@ -137,9 +137,10 @@ static_assert(kParChunk % kChunk == 0);
 struct Shared {
   const OdorCore* core;
   const std::vector<Direction>* dirs;
-  float* sums;                       // per receptor: cnc, fro, frh, c90 accumulators
+  float* sums;                       // per receptor and set: cnc, fro, frh, c90 accumulators
   float* lastHl;                     // hl after the last receptor's last direction
   int receptors;                     // grid nodes, then receptor points
+  int sets;                          // statistics per receptor (odor/core.h)
   int nodes;                         // grid nodes
   int rank, size;                    // this process of size
   int mine;                          // receptors of this process
@@ -173,11 +174,15 @@ void Position(const Shared& sh, int r, float* x, float* y) {
 // are rotated once per direction for all its receptors; each receptor's
 // sums still grow direction by direction, as in a single thread. A receptor
 // stops at its first failure and keeps the sums it had.
-void Work(Shared& sh, CoreWork& work, Failure& fail) {
+void Work(Shared& sh, CoreWork& work, Failure& fail, float* acc, float* out) {
   const OdorCore& core = *sh.core;
   const std::vector<Direction>& dirs = *sh.dirs;
   const float ga = prm::ga;
-  float x[kChunk], y[kChunk], acc[kChunk][4];
+  const int per = 4 * sh.sets;  // accumulators of a receptor
+  float* cm = out;
+  float* c90 = out + sh.sets;
+  float* p = out + 2 * sh.sets;
+  float x[kChunk], y[kChunk];
   bool alive[kChunk];
   for (;;) {
     if (MsgSignal.load(std::memory_order_relaxed)) break;  // the driver ends the run
@@ -188,7 +193,8 @@ void Work(Shared& sh, CoreWork& work, Failure& fail) {
     const int n = std::min(kChunk, sh.receptors - r0);
     for (int i = 0; i < n; i++) {
       Position(sh, r0 + i, &x[i], &y[i]);
-      for (int a = 0; a < 4; a++) acc[i][a] = sh.sums[4 * (r0 + i) + a];
+      for (int a = 0; a < per; a++)
+        acc[i * per + a] = sh.sums[static_cast<size_t>(r0 + i) * per + a];
       alive[i] = true;
     }
     for (int j = 0; j < static_cast<int>(dirs.size()); j++) {
@@ -199,8 +205,7 @@ void Work(Shared& sh, CoreWork& work, Failure& fail) {
         // that often, a signal ends the run within a fraction of a second.
         if (MsgSignal.load(std::memory_order_relaxed)) return;
         if (!alive[i]) continue;
-        float cm, c90, p;
-        if (CoreOdor(core, &work, x[i], y[i], &cm, &c90, &p) < 0) {
+        if (CoreOdor(core, &work, x[i], y[i], cm, c90, p) < 0) {
           alive[i] = false;
           if (r0 + i < fail.receptor) fail = {r0 + i, j, work.k.failed};
           int known = sh.failed.load();
@@ -208,16 +213,20 @@ void Work(Shared& sh, CoreWork& work, Failure& fail) {
           }
           continue;
         }
-        acc[i][0] += w * cm;
-        acc[i][1] += w * p;
-        if (p > ga) acc[i][2] += w;
-        acc[i][3] += w * c90;
+        float* a = acc + i * per;
+        for (int t = 0; t < sh.sets; t++, a += 4) {
+          a[0] += w * cm[t];
+          a[1] += w * p[t];
+          if (p[t] > ga) a[2] += w;
+          a[3] += w * c90[t];
+        }
       }
     }
     for (int i = 0; i < n; i++)
-      for (int a = 0; a < 4; a++) sh.sums[4 * (r0 + i) + a] = acc[i][a];
+      for (int a = 0; a < per; a++)
+        sh.sums[static_cast<size_t>(r0 + i) * per + a] = acc[i * per + a];
     if (r0 + n == sh.receptors && alive[n - 1])
-      std::copy(work.hl.begin(), work.hl.end(), sh.lastHl);
+      std::copy(work.hl.begin(), work.hl.begin() + core.classes, sh.lastHl);
     sh.done.fetch_add(n, std::memory_order_relaxed);
   }
 }
@@ -238,17 +247,26 @@ int FailRange(int source, int count) {
                   SrcText(count, " of source %d", source + 1).c_str());
 }
 
-// The accumulators of receptor r: grid node (i, j) with r = i ny + j, then
-// the receptor points.
-void Accumulators(int r, int nodes, float* a[4]) {
+// The accumulators of set t (0 the total, then GrpSums) at receptor r:
+// grid node (i, j) with r = i ny + j, then the receptor points.
+void Accumulators(int r, int nodes, int t, float* a[4]) {
   if (r < nodes) {
     const int i = r / prm::ny, j = r % prm::ny;
-    a[0] = static_cast<float*>(AryPtrX(&GrdCnc, i, j));
-    a[1] = static_cast<float*>(AryPtrX(&GrdFro, i, j));
-    a[2] = static_cast<float*>(AryPtrX(&GrdFrh, i, j));
-    a[3] = static_cast<float*>(AryPtrX(&GrdC90, i, j));
+    SetSums* g = (t > 0) ? GrpSums[t - 1].get() : nullptr;
+    a[0] = static_cast<float*>(AryPtrX(g ? &g->cnc : &GrdCnc, i, j));
+    a[1] = static_cast<float*>(AryPtrX(g ? &g->fro : &GrdFro, i, j));
+    a[2] = static_cast<float*>(AryPtrX(g ? &g->frh : &GrdFrh, i, j));
+    a[3] = static_cast<float*>(AryPtrX(g ? &g->c90 : &GrdC90, i, j));
   } else {
     const int n = r - nodes;
+    if (t > 0) {
+      SetSums& g = *GrpSums[t - 1];
+      a[0] = &g.pcnc[n];
+      a[1] = &g.pfro[n];
+      a[2] = &g.pfrh[n];
+      a[3] = &g.pc90[n];
+      return;
+    }
     a[0] = &PntCnc[n];
     a[1] = &PntFro[n];
     a[2] = &PntFrh[n];
@@ -284,23 +302,29 @@ int CalcOdor(float x, float y, float d, float* cm, float* c90, float* p) {
   if (prm::nm >= 0 && (CheckSources(*list) < 0 || MsgErr < 0)) return FailOdor();
   OdorCore core;
   CoreWork work;
-  if (CoreInit(*list, &core) < 0 || CoreWorkInit(core, &work) < 0) return -1;
+  std::vector<float> out;
+  try {
+    if (CoreInit(*list, &core) < 0 || CoreWorkInit(core, &work) < 0) return -1;
+    out.assign(3 * core.k.sets, 0.0f);
+  } catch (const std::bad_alloc&) {
+    return FailAllocation();
+  }
   CoreDirection(core, d, &work);
-  float vcm, vc90, vp;
-  if (CoreOdor(core, &work, x, y, &vcm, &vc90, &vp) < 0) {
+  const int sets = core.k.sets;
+  if (CoreOdor(core, &work, x, y, out.data(), out.data() + sets, out.data() + 2 * sets) < 0) {
     FailRange(work.k.failed, static_cast<int>(list->size()));
     return FailOdor();
   }
   std::copy(work.hl.begin(), work.hl.begin() + (prm::nl + 1), hl);
-  if (cm) *cm = vcm;
-  if (c90) *c90 = vc90;
-  if (p) *p = vp;
+  if (cm) *cm = out[0];
+  if (c90) *c90 = out[sets];
+  if (p) *p = out[2 * sets];
   return 0;
 }
 
 int CalcValues() {
   const std::vector<Source>* list = Sources();
-  if (!list || CheckParameters(*list) < 0) return -1;
+  if (!list || CheckParameters(*list) < 0 || GrpPrepare(*list) < 0) return -1;
   const int nl = prm::nl, ll = prm::ll, nu = prm::nu, nw = prm::nw;
   const float L = std::log(10.0f) / prm::nc;
 
@@ -331,6 +355,7 @@ int CalcValues() {
   std::vector<float> sums, lastHl;
   std::vector<CoreWork> works;
   std::vector<Failure> fails;
+  std::vector<float> accs, outs;  // per thread: accumulators of a chunk, outputs of the core
   try {
     // The sector width is an integer number of degrees.
     const float sector = static_cast<float>(360 / nw);
@@ -364,12 +389,15 @@ int CalcValues() {
   bool ready = false;
   try {
     if (CoreInit(*list, &core) >= 0) {
-      sums.resize(4 * static_cast<size_t>(receptors));
+      assert(core.k.sets == 1 + static_cast<int>(GrpSums.size()));
+      sums.resize(4 * static_cast<size_t>(core.k.sets) * receptors);
       lastHl.assign(core.classes, 0.0f);
       const long long chunks = (mine + kChunk - 1) / kChunk;
       const int threads = static_cast<int>(std::clamp<long long>(chunks, 1, CalcThreadCount()));
       works.resize(threads);
       fails.resize(threads);
+      accs.resize(static_cast<size_t>(threads) * kChunk * 4 * core.k.sets);
+      outs.resize(static_cast<size_t>(threads) * 3 * core.k.sets);
       ready = std::all_of(works.begin(), works.end(),
                           [&](CoreWork& w) { return CoreWorkInit(core, &w) >= 0; });
     }
@@ -395,17 +423,20 @@ int CalcValues() {
                       size, code);
   }
 
-  for (int r = 0; r < receptors; r++) {
-    float* a[4];
-    Accumulators(r, nodes, a);
-    for (int k = 0; k < 4; k++) sums[4 * r + k] = *a[k];
-  }
+  const int sets = core.k.sets;
+  for (int r = 0; r < receptors; r++)
+    for (int t = 0; t < sets; t++) {
+      float* a[4];
+      Accumulators(r, nodes, t, a);
+      for (int k = 0; k < 4; k++) sums[(static_cast<size_t>(r) * sets + t) * 4 + k] = *a[k];
+    }
   Shared sh;
   sh.core = &core;
   sh.dirs = &dirs;
   sh.sums = sums.data();
   sh.lastHl = lastHl.data();
   sh.receptors = receptors;
+  sh.sets = sets;
   sh.nodes = nodes;
   sh.rank = rank;
   sh.size = size;
@@ -416,8 +447,11 @@ int CalcValues() {
   std::mutex m;
   std::condition_variable finished;
   int running = 0;  // threads still working (under m)
+  auto run = [&](size_t t) {
+    Work(sh, works[t], fails[t], accs.data() + t * kChunk * 4 * sets, outs.data() + t * 3 * sets);
+  };
   auto work = [&](size_t t) {
-    Work(sh, works[t], fails[t]);
+    run(t);
     std::lock_guard<std::mutex> lock(m);
     running--;
     finished.notify_one();
@@ -440,7 +474,7 @@ int CalcValues() {
       show();
     show();
   } else {
-    Work(sh, works[0], fails[0]);
+    run(0);
   }
   for (std::thread& t : pool) t.join();
 
@@ -459,16 +493,18 @@ int CalcValues() {
     return -1;  // interrupted: the accumulators stay as they were
   }
   first = {agreed[0], agreed[1], agreed[2]};
-  ParShareSums(sums.data(), receptors);
+  ParShareSums(sums.data(), receptors, 4 * sets);
   if (first.receptor == INT_MAX)
     ParShareFloats(lastHl.data(), static_cast<int>(lastHl.size()),
                    (receptors - 1) / kParChunk % size);
   const int done = std::min(receptors, first.receptor == INT_MAX ? receptors : first.receptor + 1);
-  for (int r = 0; r < done; r++) {
-    float* a[4];
-    Accumulators(r, nodes, a);
-    for (int k = 0; k < 4; k++) *a[k] = sums[4 * r + k];
-  }
+  for (int r = 0; r < done; r++)
+    for (int t = 0; t < sets; t++) {
+      float* a[4];
+      Accumulators(r, nodes, t, a);
+      for (int k = 0; k < 4; k++) *a[k] = sums[(static_cast<size_t>(r) * sets + t) * 4 + k];
+    }
+  if (done > 0) GrpAccumulated = true;
   // Durations count once, with the first receptor.
   const int counted = (first.receptor == 0) ? first.dir : static_cast<int>(dirs.size());
   for (int j = 0; j < counted; j++) SumDur += dirs[j].w;

@@ -13,6 +13,14 @@
 AryDesc GrdCnc, GrdC90, GrdFrh, GrdFro;
 std::vector<float> PntCnc, PntFro, PntFrh, PntC90;
 double SumDur;
+std::vector<std::unique_ptr<SetSums>> GrpSums;
+std::vector<SrcGroup> GrpGroups;
+std::vector<Source> GrpSources;
+bool GrpAccumulated = false;
+
+SetSums::~SetSums() {
+  for (AryDesc* g : {&cnc, &c90, &frh, &fro}) AryFree(g);
+}
 
 namespace {
 constexpr const char* kModule = "ZIRidev";
@@ -54,6 +62,9 @@ int DefineGrid() {
 int AllocPoints(int mp) {
   try {
     for (auto* v : {&PntCnc, &PntFro, &PntFrh, &PntC90}) v->assign(mp > 0 ? mp : 0, 0.0f);
+    for (auto& set : GrpSums)
+      for (auto* v : {&set->pcnc, &set->pfro, &set->pfrh, &set->pc90})
+        v->assign(mp > 0 ? mp : 0, 0.0f);
   } catch (const std::bad_alloc&) {
     return MSG_FAIL(MsgTag(kModule, "ZidInit", "1"), "*** can't allocate arrays! (%s)");
   }
@@ -64,6 +75,76 @@ int ClearValues() {
   for (AryDesc* g : {&GrdFrh, &GrdFro, &GrdCnc, &GrdC90})
     if (g->data) std::memset(g->data, 0, g->ttlsz);
   for (auto* v : {&PntCnc, &PntFro, &PntFrh, &PntC90}) std::fill(v->begin(), v->end(), 0.0f);
+  for (auto& set : GrpSums) {
+    for (AryDesc* g : {&set->frh, &set->fro, &set->cnc, &set->c90})
+      if (g->data) std::memset(g->data, 0, g->ttlsz);
+    for (auto* v : {&set->pcnc, &set->pfro, &set->pfrh, &set->pc90})
+      std::fill(v->begin(), v->end(), 0.0f);
+  }
   SumDur = 0;
+  GrpAccumulated = false;
+  return 0;
+}
+
+int GrpPrepare(const std::vector<Source>& list) {
+  const std::vector<SrcGroup> groups = SrcGroups(list);
+  const bool grouped = SrcGrouped(list);
+  auto same = [&] {
+    if (groups.size() != GrpGroups.size()) return false;
+    for (size_t g = 0; g < groups.size(); g++)
+      if (groups[g].name != GrpGroups[g].name || groups[g].fg != GrpGroups[g].fg ||
+          groups[g].za != GrpGroups[g].za)
+        return false;
+    return true;
+  };
+  try {
+    if (!same()) {
+      // Each set must hold the same sources' values in every situation.
+      if (GrpAccumulated)
+        return MSG_FAIL(MsgTag(kModule, "GrpPrepare", "1"),
+                        "*** source groups (sg, fg, za) changed while results are accumulated: "
+                        "*CLEAR first! (%s)\n");
+      GrpSums.clear();
+      if (grouped) {
+        bool applicant = false;
+        for (const SrcGroup& g : groups) {
+          GrpSums.push_back(std::make_unique<SetSums>());
+          GrpSums.back()->name = g.name;
+          GrpSums.back()->fg = g.fg;
+          applicant = applicant || g.za;
+        }
+        if (applicant) {
+          GrpSums.push_back(std::make_unique<SetSums>());
+          GrpSums.back()->name = "za";
+        }
+      }
+    }
+    GrpGroups = groups;
+    GrpSources.clear();
+    if (grouped)
+      for (const Source& q : list) {
+        GrpSources.push_back(q);
+        Source& c = GrpSources.back();
+        for (std::vector<float>* v : {&c.cx, &c.cg, &c.cp, &c.ca, &c.ci, &c.sy, &c.sd}) {
+          v->clear();
+          v->shrink_to_fit();
+        }
+      }
+    for (auto& set : GrpSums) {
+      for (auto* v : {&set->pcnc, &set->pfro, &set->pfrh, &set->pc90})
+        if (v->size() != PntCnc.size()) v->assign(PntCnc.size(), 0.0f);
+      if (!GrdCnc.data) continue;
+      for (AryDesc* g : {&set->cnc, &set->c90, &set->frh, &set->fro}) {
+        if (g->data) continue;
+        // The shape of the total's grid, storage zero-filled.
+        *g = GrdCnc;
+        g->data = nullptr;
+        if (AryCreate(g, 0, 0) < 0 || MsgErr < 0)
+          return MSG_FAIL(MsgTag(kModule, "GrpPrepare", "2"), "*** can't create arrays! (%s)\n");
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    return MSG_FAIL(MsgTag(kModule, "GrpPrepare", "3"), "*** can't allocate arrays! (%s)\n");
+  }
   return 0;
 }

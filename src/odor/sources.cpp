@@ -3,6 +3,8 @@
 #include "odor/sources.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <new>
 
@@ -46,7 +48,70 @@ Source SrcParameters() {
   q.tq = prm::tq;
   q.qw = prm::qw;
   q.qr = prm::qr;
+  q.sg = prm::sg ? prm::sg : "";
+  q.fg = prm::fg;
+  q.za = prm::za;
   return q;
+}
+
+std::vector<SrcGroup> SrcGroups(const std::vector<Source>& list) {
+  std::vector<SrcGroup> groups;
+  for (size_t s = 0; s < list.size(); s++) {
+    const Source& q = list[s];
+    auto g = std::find_if(groups.begin(), groups.end(),
+                          [&](const SrcGroup& x) { return x.name == q.sg; });
+    if (g == groups.end()) g = groups.insert(groups.end(), SrcGroup{q.sg, q.fg, q.za, {}});
+    g->sources.push_back(static_cast<int>(s));
+  }
+  return groups;
+}
+
+bool SrcGrouped(const std::vector<Source>& list) {
+  return std::any_of(list.begin(), list.end(), [](const Source& q) { return !q.sg.empty(); });
+}
+
+int SrcCheckGroup(bool add) {
+  const Source q = SrcParameters();
+  const int number = add ? static_cast<int>(Defined.size()) + 1 : 1;
+  auto tag = [] { return MsgTag(kModule, "SrcCheckGroup", "1"); };
+  if (!(q.fg > 0) || !std::isfinite(q.fg))
+    return MSG_FAIL(tag(), "*** parameter fg=%g of source %d must be above 0! (%s)\n", q.fg,
+                    number);
+  if (q.za != 0 && q.za != 1)
+    return MSG_FAIL(tag(), "*** parameter za=%d of source %d must be 0 or 1! (%s)\n", q.za, number);
+  const bool named = std::all_of(q.sg.begin(), q.sg.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+  });
+  // "za" names the files of the additional load (cnc-za.dmna); in any
+  // case, since some file systems do not tell cases apart.
+  const bool reserved = q.sg.size() == 2 &&
+                        std::tolower(static_cast<unsigned char>(q.sg[0])) == 'z' &&
+                        std::tolower(static_cast<unsigned char>(q.sg[1])) == 'a';
+  if (!named || reserved)
+    return MSG_FAIL(tag(),
+                    "*** invalid group name sg=\"%s\" of source %d: letters, digits and _ only, "
+                    "not za! (%s)\n",
+                    q.sg.c_str(), number);
+  if (!add) return 0;
+  for (size_t s = 0; s < Defined.size(); s++) {
+    const Source& p = Defined[s];
+    if (p.sg.empty() != q.sg.empty())
+      return MSG_FAIL(tag(),
+                      "*** source %d has the group \"%s\", source %d the group \"%s\": give "
+                      "every source a group or none! (%s)\n",
+                      static_cast<int>(s) + 1, p.sg.c_str(), number, q.sg.c_str());
+    if (p.sg != q.sg) continue;
+    if (p.fg != q.fg)
+      return MSG_FAIL(
+          tag(),
+          "*** group \"%s\" has two factors, fg=%g (source %d) and fg=%g (source %d)! (%s)\n",
+          q.sg.c_str(), p.fg, static_cast<int>(s) + 1, q.fg, number);
+    if (p.za != q.za)
+      return MSG_FAIL(
+          tag(), "*** group \"%s\" has two values of za, %d (source %d) and %d (source %d)! (%s)\n",
+          q.sg.c_str(), p.za, static_cast<int>(s) + 1, q.za, number);
+  }
+  return 0;
 }
 
 int SrcDefine(bool add) {
@@ -136,6 +201,15 @@ int ListSources() {
       std::fprintf(f, " %9s\n", "-");  // refused when a run needs them
     else
       std::fprintf(f, " %9lld\n", cells);
+  }
+  if (SrcGrouped(*list)) {
+    std::fprintf(f, "Gruppen:\n");
+    std::fprintf(f, "  %-16s %6s %3s  %s\n", "Name", "Fg", "Za", "Quellen");
+    for (const SrcGroup& g : SrcGroups(*list)) {
+      std::fprintf(f, "  %-16s %6.2f %3d ", g.name.c_str(), g.fg, g.za);
+      for (int s : g.sources) std::fprintf(f, " %d", s + 1);
+      std::fprintf(f, "\n");
+    }
   }
   std::fprintf(f, "\n");
   StkList(f, *list);

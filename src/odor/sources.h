@@ -28,6 +28,9 @@ struct Source {
   // at x = n li (m; empty without rise), set by CalcPlume.
   float ht = 0, ct = 0;
   std::vector<float> rz;
+  std::string sg;        // group (letters, digits, _); empty: the unnamed group
+  float fg = 1;          // weighting factor of the group
+  int za = 0;            // 1: the group is the applicant's (additional load)
   // Plume table of a unit source at x = n li, entries n = 0..ni (s/m2, m,
   // as the parameter vectors of the same names).
   std::vector<float> cx, cg, cp, ca, ci, sy, sd;
@@ -35,6 +38,29 @@ struct Source {
 
 // The source of the parameters in force (section *q), without a table.
 Source SrcParameters();
+
+// A group of sources: the sources of one name, with their common factor
+// and applicant mark.
+struct SrcGroup {
+  std::string name;
+  float fg = 1;
+  int za = 0;
+  std::vector<int> sources;  // numbers from 0, in definition order
+};
+
+// The groups of list in the order of their first source. Without names
+// (no source has sg) one unnamed group of every source.
+std::vector<SrcGroup> SrcGroups(const std::vector<Source>& list);
+
+// Whether any source of list has a group name: only then are the groups
+// written, listed and named in result headers.
+bool SrcGrouped(const std::vector<Source>& list);
+
+// Checks the group parameters sg, fg, za of the source that *QUELLE (add
+// false) or *QUELLE add (add true) is about to define against themselves
+// and against the sources of the same group already in the list. Returns
+// 0, or -1 after the message.
+int SrcCheckGroup(bool add);
 
 // *QUELLE (add false): the list anew with the source of the parameters in
 // force; *QUELLE add (add true): appends it. Its plume table is zero.
@@ -69,6 +95,7 @@ int SrcSideCells(float a, float lq);
 long long SrcCells(const Source& q);
 
 // Lists the sources in force into the log: number, position, sides,
-// rotation, height, vertical extent, strength, cell size and cell count.
-// Writes nothing without a log. Returns 0, or -1 after an error message.
+// rotation, height, vertical extent, strength, cell size and cell count;
+// when the sources have groups, the groups with their factors, applicant
+// marks and sources. Writes nothing without a log. Returns 0, or -1 after an error message.
 int ListSources();

@@ -97,7 +97,7 @@ void ParAgree(int mine[4]) {
   mine[3] = signal;
 }
 
-void ParShareSums(float* sums, int count) {
+void ParShareSums(float* sums, int count, int per) {
   if (Size == 1) return;
   // The chunks of one round, one of every process, lie side by side in
   // receptor order: each round is gathered in place, without a copy of
@@ -107,11 +107,11 @@ void ParShareSums(float* sums, int count) {
   for (long long r0 = 0; r0 < count; r0 += round) {
     for (int p = 0; p < Size; p++) {
       const long long first = r0 + static_cast<long long>(p) * kParChunk;
-      counts[p] = 4 * static_cast<int>(std::clamp<long long>(count - first, 0, kParChunk));
-      displs[p] = 4 * p * kParChunk;
+      counts[p] = per * static_cast<int>(std::clamp<long long>(count - first, 0, kParChunk));
+      displs[p] = per * p * kParChunk;
     }
-    MPI_Allgatherv(MPI_IN_PLACE, 0, MPI_DATATYPE_NULL, sums + 4 * r0, counts.data(), displs.data(),
-                   MPI_FLOAT, MPI_COMM_WORLD);
+    MPI_Allgatherv(MPI_IN_PLACE, 0, MPI_DATATYPE_NULL, sums + per * r0, counts.data(),
+                   displs.data(), MPI_FLOAT, MPI_COMM_WORLD);
   }
 }
 

@@ -50,10 +50,10 @@ ParOutcome ParVote(bool failed, int* rank, int* code);
 // holds the failure of the smallest receptor and the largest signal.
 void ParAgree(int mine[4]);
 
-// Every process has computed the 4 sums of its own receptors in sums
-// (4 floats per receptor, count receptors); afterwards every process has
-// all of them.
-void ParShareSums(float* sums, int count);
+// Every process has computed the sums of its own receptors in sums (per
+// floats per receptor, count receptors); afterwards every process has all
+// of them.
+void ParShareSums(float* sums, int count, int per = 4);
 
 // The n floats of process root go to every process.
 void ParShareFloats(float* data, int n, int root);

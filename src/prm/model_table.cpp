@@ -79,6 +79,7 @@ float bu;
 float cq;
 float dq;
 float eq;
+float fg;
 float hb;
 float hq;
 float li;
@@ -87,11 +88,13 @@ int32_t ni;
 int32_t qr;
 int32_t qw;
 float rq;
+char* sg;
 float tq;
 float vq;
 float wv;
 float xq;
 float yq;
+int32_t za;
 
 float fa;
 char* fi;
@@ -259,6 +262,7 @@ PrmRecord PrmTable[] = {
     Flt("cq", " %10.1f", "0", &cq, "Vertikale Ausdehnung der Quelle (m)"),
     Flt("dq", " %10.2f", "0", &dq, "Innendurchmesser des Schornsteins (m)"),
     Flt("eq", " %10.1f", "1", &eq, "Quellstärke (GE/s)"),
+    Flt("fg", " %10.2f", "1", &fg, "Gewichtungsfaktor der Quellgruppe"),
     Flt("hb", " %10.1f", "0", &hb, "Firsthöhe des Gebäudes an der Quelle (m)"),
     Flt("hq", " %10.1f", "10", &hq, "Höhe der Quelle/Unterkante (m)"),
     Flt("li", " %10.1f", "10", &li, "Intervall-Länge für Fahnenfunktionen (m)"),
@@ -267,11 +271,13 @@ PrmRecord PrmTable[] = {
     Int("qr", "0", &qr, "Abgasfahnenüberhöhung (0 keine, 1 Richtlinie 1985, 2 Briggs)"),
     Int("qw", "0", &qw, "Ersatzquelle im Gebäudenachlauf (0 keine, 1 vertikale Linie)"),
     Flt("rq", " %10.1f", "0", &rq, "Winkel von aq gegen Ost (Grad gegen den Uhrzeiger)"),
+    Str("sg", "", 31, &sg, "Quellgruppe (Buchstaben, Ziffern, _)"),
     Flt("tq", " %10.1f", "10", &tq, "Austrittstemperatur (°C)"),
     Flt("vq", " %10.2f", "0", &vq, "Austrittsgeschwindigkeit (m/s)"),
     Flt("wv", " %10.2f", "7", &wv, "Mindest-Austrittsgeschwindigkeit für Überhöhung (m/s)"),
     Flt("xq", " %10.0f", "0", &xq, "X-Koordinate der Quelle/Eckpunkt (m)"),
     Flt("yq", " %10.0f", "0", &yq, "Y-Koordinate der Quelle/Eckpunkt (m)"),
+    Int("za", "0", &za, "Gruppe des Antragstellers: Zusatzbelastung (0|1)"),
 
     Sec("*s", "", "[cnc|fro|frh] Ergebnisse aussschreiben"),
     Flt("fa", " %10.1e", "1.0", &fa, "Skalierungsfaktor"),

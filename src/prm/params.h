@@ -87,6 +87,7 @@ extern float bu;  // stack/building height ratio below which the stack is in the
 extern float cq;
 extern float dq;  // m, inner diameter of the stack
 extern float eq;
+extern float fg;
 extern float hb;  // m, ridge height of the building the stack stands on
 extern float hq;
 extern float li;
@@ -95,11 +96,13 @@ extern int32_t ni;
 extern int32_t qr;  // plume rise: 0 none, 1 the 1985 guideline formula, 2 Briggs
 extern int32_t qw;  // 1: a source in the wake becomes a vertical line from the ground
 extern float rq;
+extern char* sg;
 extern float tq;  // degrees C, exit temperature
 extern float vq;  // m/s, exit velocity
 extern float wv;  // m/s, least exit velocity for plume rise
 extern float xq;
 extern float yq;
+extern int32_t za;
 
 // section *s
 extern float fa;

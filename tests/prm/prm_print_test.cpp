@@ -54,13 +54,13 @@ TEST_F(PrmPrint_, HelpFormBeforeInitialisation) {
   EXPECT_EQ(Line(t, "*s "), "*s   [cnc|fro|frh] Ergebnisse aussschreiben\n");
   EXPECT_EQ(Line(t, "*_ "), "");
   EXPECT_EQ(Line(t, "ux "), "");
-  // Heading, 7 sections, 109 - 24 internal parameters.
-  EXPECT_EQ(Lines(t), 1 + 7 + 85);
+  // Heading, 7 sections, 112 - 24 internal parameters.
+  EXPECT_EQ(Lines(t), 1 + 7 + 88);
 }
 
 TEST_F(PrmPrint_, WithoutSelectionEverySectionIsListed) {
   std::string t = Print(nullptr);
-  EXPECT_EQ(Lines(t), 1 + 8 + 109);
+  EXPECT_EQ(Lines(t), 1 + 8 + 112);
   EXPECT_EQ(Line(t, "ux "), "ux              0 nz+1 Windgeschwindigkeit (m/s)\n");
 }
 

@@ -44,9 +44,9 @@ TEST_F(PrmTable_, SectionsAndParametersInTableOrder) {
     }
   }
   EXPECT_STREQ(r->name, "**");
-  EXPECT_EQ(total, 109);
+  EXPECT_EQ(total, 112);
   std::vector<Section> want = {{"*d", "DIMS", 19}, {"*a", "PNT", 3},  {"*g", "GRD", 5},
-                               {"*l", "LST", 1},   {"*p", "PRM", 25}, {"*q", "SRC", 26},
+                               {"*l", "LST", 1},   {"*p", "PRM", 25}, {"*q", "SRC", 29},
                                {"*s", "", 6},      {"*_", "INTR", 24}};
   ASSERT_EQ(got.size(), want.size());
   for (std::size_t i = 0; i < want.size(); i++) {

@@ -597,6 +597,7 @@ class Grid:
     origin: tuple = None
     epsg: int = None
     sources: list = field(default_factory=list)
+    group: str = ""    # "sgrp": a source group, "za" (additional load) or "frw"
 
 
 # Header keys of the source list, one value per source: group, position,
@@ -648,4 +649,5 @@ def read_grid(name, field_choice=None):
     origin = (refx, refy) if refx is not None and refy is not None else None
     epsg = h.ints("epsg")
     epsg = epsg[0] if epsg and epsg[0] > 0 else None
-    return Grid(df.path, df.values, x, y, delt, title, mark, h, origin, epsg, header_sources(h))
+    return Grid(df.path, df.values, x, y, delt, title, mark, h, origin, epsg, header_sources(h),
+                h.text("sgrp") or "")

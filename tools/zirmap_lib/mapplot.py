@@ -36,6 +36,9 @@ FRH_THRESHOLDS = [0.10, 0.15]
 # Contour polygons of fro and frh for GIS: the limits and the 0.02 below
 # which an additional load is irrelevant.
 CONTOUR_LEVELS = [0.02, 0.10, 0.15]
+# The additional load of the applicant's groups (a file with "sgrp" "za"):
+# irrelevant where it does not exceed 0.02.
+ZA_THRESHOLDS = [0.02]
 
 # Titles ("mark") that the model writes for its four arrays, lower case.
 KIND_BY_MARK = [
@@ -110,8 +113,11 @@ def concentration_unit(mark, lang="en"):
 
 def assessment_levels(grid, kind):
     """Levels whose contour an assessment reads off the map: the limits of
-    the odor-hour frequency."""
-    return list(FRH_THRESHOLDS) if kind == "frh" else []
+    the odor-hour frequency, or for the applicant's additional load the
+    level below which it is irrelevant."""
+    if kind != "frh":
+        return []
+    return list(ZA_THRESHOLDS if grid.group == "za" else FRH_THRESHOLDS)
 
 
 def area_corners(area):
@@ -234,8 +240,8 @@ def build_map(grid, levels=None, sources=(), areas=(), points=None, title=None, 
             lines = ax.contour(X, Y, Z, levels=thresholds, colors="black",
                                linewidths=widths, linestyles=styles)
             ax.clabel(lines, fmt=format_level, fontsize=8)
-            for value, style, width, meaning in zip(thresholds, styles, widths,
-                                                    text["thresholds"]):
+            meanings = text["za_threshold" if grid.group == "za" else "thresholds"]
+            for value, style, width, meaning in zip(thresholds, styles, widths, meanings):
                 if vmax >= value:
                     limit = "%g %%" % value if scale != 1 else "%.2f" % value
                     legend.append((Line2D([], [], color="black", linestyle=style,
