@@ -39,8 +39,8 @@ cp examples/farm/odrcmd.txt examples/farm/receptors.csv out/farm/
 echo "Farm example in out/farm/: odrlog.txt, pnt.csv (values at the three houses), frh.dmna (total),"
 echo "frw.dmna (weighted), frh-za.dmna (additional load), frh-pigs.dmna, frh-dairy.dmna, cnc*.dmna"
 if /usr/bin/python3 -c 'import numpy, matplotlib' 2>/dev/null; then
-  farm=(--source -40,0 --source 0,0 --area 10,-40,20,20,0 --area 380,-10,40,16,20
-        --points "200,100;450,350;-250,-150")
+  # The sources come from the files' headers, the houses' names from receptors.csv.
+  farm=(--points "200,100;450,350;-250,-150" --names out/farm/receptors.csv)
   tools/zirmap out/farm/frh.dmna "${farm[@]}" --title "Farm example: total load"
   tools/zirmap out/farm/frw.dmna "${farm[@]}" --title "Farm example: weighted total load"
   tools/zirmap out/farm/frh-za.dmna "${farm[@]}" \

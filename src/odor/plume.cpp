@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <new>
 #include <string>
 #include <system_error>
@@ -18,6 +19,7 @@
 #include "odor/sources.h"
 #include "odor/stacks.h"
 #include "prm/params.h"
+#include "prm/prm.h"
 
 namespace {
 
@@ -250,13 +252,22 @@ int PlumeGridError(const DffGrid& fine, int situation) {
                    situation, s + 1, percent, at, n0 * static_cast<double>(q.li),
                    n1 * static_cast<double>(q.li));
     if (std::lround(percent) > kWarnPercent) {
+      // The example is a grid finer than the one in use: 0.5 m layers, which
+      // suit most sources, or, on a grid that has them already, half of it.
+      char example[96];
+      if (PrmIsSet("zk"))
+        std::snprintf(example, sizeof example, "zk with each layer near the ground halved");
+      else if (prm::dz > 0.5f)
+        std::snprintf(example, sizeof example, "dz 0.5 and nz 2000");
+      else
+        std::snprintf(example, sizeof example, "dz %g and nz %d", prm::dz / 2.0, 2 * prm::nz);
       const int verbose = MsgVerbose;
       MsgVerbose = std::max(MsgVerbose, 1);
       MsgOut(
           "--- vertical grid too coarse for source %d in situation %d: the concentration at %.0f "
           "m changes by %.0f %% when each layer is halved; use a finer grid near the ground, for "
-          "example dz 0.5 and nz 2000 in *DIMENSIONIERUNG (user guide, section 4)! (%s)\n",
-          s + 1, situation, at, percent, MsgTag("ZIRidev", "CalcPlume", "6").s);
+          "example %s in *DIMENSIONIERUNG (user guide, section 4)! (%s)\n",
+          s + 1, situation, at, percent, example, MsgTag("ZIRidev", "CalcPlume", "6").s);
       MsgVerbose = verbose;
     }
     if (percent > RunLargest.percent) RunLargest = {percent, situation, s + 1, at};

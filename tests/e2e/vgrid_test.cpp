@@ -66,6 +66,15 @@ TEST(VerticalGrid, CoarseGridWarnsAtTheHouseAndTheFineGridDoesNot) {
             std::string::npos)
       << coarse.log;
 
+  EXPECT_NE(coarse.result.out.find("for example dz 0.5 and nz 2000 in"), std::string::npos);
+
+  // A grid of 0.5 m layers is still too coarse here: the advice is finer still.
+  const CaseRun half = RunCase(Stack("dz 0.5\nnz 2000\n"));
+  ASSERT_TRUE(Difference(half.log, &percent, &x)) << half.log;
+  EXPECT_GT(percent, 10);
+  EXPECT_NE(half.result.out.find("for example dz 0.25 and nz 4000 in"), std::string::npos)
+      << half.result.out;
+
   // The grid the guide advises for a stack in very stable air.
   const CaseRun fine = RunCase(Stack("dz 0.25\nnz 4000\n"));
   ASSERT_EQ(fine.result.exitCode, 0) << fine.log;
