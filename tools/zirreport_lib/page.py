@@ -309,7 +309,7 @@ class Page:
             cells += ['<td class="num" data-col="%s">%s</td>' % (esc(c), self.num(v))
                       for c, v in zip(table.columns, r.values)]
             cells.append('<td class="num" data-col="limit">%s</td>'
-                         % (self.num(r.limit) if r.limit is not None else "–"))
+                         % (self.num(limit_text(r.limit)) if r.limit is not None else "–"))
             verdict = "no_limit" if r.above is None else "above" if r.above else "within"
             cells.append('<td class="%s" data-col="verdict">%s</td>' % (verdict, esc(t[verdict])))
             if za:
@@ -361,6 +361,12 @@ class Page:
         self.limits()
         self.w("</body>", "</html>")
         return "\n".join(self.out) + "\n"
+
+
+def limit_text(limit):
+    """A limit with two decimals like the values (0.1 as 0.10), more where it has them."""
+    two = limit.quantize(assessment.STEP)
+    return str(two if two == limit else limit)
 
 
 def percent(line):
