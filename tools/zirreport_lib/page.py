@@ -41,7 +41,9 @@ figcaption { font-size: 8.5pt; color: #333; }
 .above, .relevant { color: #b00000; font-weight: bold; }
 .within, .irrelevant { color: #006400; }
 ul.limits li { margin-bottom: 3pt; }
-td.name { min-width: 30mm; }
+td.name { min-width: 22mm; }
+#receptors { font-size: 7.5pt; }
+#receptors th, #receptors td { padding: 1.5pt 2.5pt; }
 """
 
 
