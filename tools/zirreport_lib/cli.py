@@ -43,8 +43,8 @@ def error(text):
 def make_parser():
     p = zirtool.Parser(
         prog="zirreport", formatter_class=argparse.RawDescriptionHelpFormatter,
-        description="Writes the assessment report of a finished model run: one HTML file "
-                    "with the sources, the weather, the grid, the maps and the values at "
+        description="Writes the assessment report of a finished model run: one HTML file\n"
+                    "with the sources, the weather, the grid, the maps and the values at\n"
                     "the receptor points against their limits.",
         epilog=USAGE_EPILOG)
     p.add_argument("workdir", metavar="WORKDIR", help="working directory of the run")
