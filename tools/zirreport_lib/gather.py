@@ -377,8 +377,13 @@ def gather(workdir, log_name="odrlog.txt", receptors=None, summary=None, rose=No
             run.files.append((path, "file_grid"))
         if g.role == "group" and g.group not in run.factors:
             run.factors[g.group] = g.factor
-    if run.grid("total") is None:
+    totals = [g.name for g in run.grids if g.role == "total" and g.kind == "frh"]
+    if not totals:
         run.note("results", "note_no_frh")
+    elif len(totals) > 1:
+        # Parts after *CLEAR under names of their own: the files of fixed names
+        # (pnt.csv, the groups' and the additional load's) hold the last part.
+        run.note("results", "note_several", len(totals), ", ".join(totals))
     read_sources(run)
 
     pnt = os.path.join(workdir, "pnt.csv")

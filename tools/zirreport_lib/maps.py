@@ -73,10 +73,11 @@ def maps(run, texts, lang):
     out = []
     for role, key in ROLES:
         grids = [g for g in run.grids if g.role == role and g.kind == "frh"]
-        if role != "total":
+        if role == "za":  # one file of a fixed name
             grids = grids[:1]
         for g in sorted(grids, key=lambda g: g.name != "frh.dmna"):
-            caption = texts[key] + ("" if len(grids) == 1 else " (%s)" % g.name)
+            caption = texts[key]
+            title = caption + ("" if len(grids) == 1 else " (%s)" % g.name)
             png = os.path.splitext(g.path)[0] + ".png"
             if os.path.isfile(png) and os.path.getmtime(png) >= os.path.getmtime(g.path):
                 with open(png, "rb") as fh:
@@ -84,7 +85,7 @@ def maps(run, texts, lang):
                 run.files.append((png, "file_map", sha256(png)))
                 continue
             try:
-                png, warnings = draw(run, g, caption, lang)
+                png, warnings = draw(run, g, title, lang)
                 out.append((caption, png, texts["drawn"] % g.name, warnings))
             except dmna.DmnaError as e:
                 run.note("results", "note_map_missing", g.name, str(e))

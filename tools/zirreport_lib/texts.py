@@ -147,6 +147,10 @@ TEXTS = {
                        "left out.",
         "note_no_frh": "No result grid of the odor-hour frequency (frh) in the working "
                        "directory: the maps are left out.",
+        "note_several": "The working directory holds %d grids of the total odor-hour "
+                        "frequency (%s): the command file makes several assessments, one after "
+                        "another. Each is mapped; the points' table and the files of fixed "
+                        "names (groups, additional load) hold the values of the last one.",
         "note_no_points": "No points' table (pnt.csv, written by *SPEICHERN pnt): the table at "
                           "the receptor points is left out.",
         "note_no_frh_points": "The points' table holds no odor-hour frequency (frh): the "
@@ -307,6 +311,11 @@ TEXTS = {
                        "entfallen.",
         "note_no_frh": "Kein Ergebnisraster der Häufigkeit von Geruchsstunden (frh) im "
                        "Arbeitsverzeichnis: die Karten entfallen.",
+        "note_several": "Das Arbeitsverzeichnis enthält %d Raster der Gesamthäufigkeit von "
+                        "Geruchsstunden (%s): die Steuerdatei rechnet mehrere Beurteilungen "
+                        "nacheinander. Jede wird als Karte gezeigt; die Tabelle der Aufpunkte "
+                        "und die Dateien fester Namen (Gruppen, Zusatzbelastung) enthalten die "
+                        "Werte der letzten.",
         "note_no_points": "Keine Tabelle der Aufpunkte (pnt.csv, geschrieben von *SPEICHERN "
                           "pnt): die Tabelle an den Aufpunkten entfällt.",
         "note_no_frh_points": "Die Tabelle der Aufpunkte enthält keine Häufigkeit von "
