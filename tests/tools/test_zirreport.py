@@ -360,6 +360,17 @@ class MissingTest(unittest.TestCase):
         self.assertEqual(cells, [["1", "area", "-60", "-20", "50 × 15", "0", "10", "0", "2500"],
                                  ["2", "point", "20", "-20", "–", "–", "12", "0", "1200"]])
 
+    def test_several_assessments_each_mapped_with_a_note(self):
+        make_run(self.d)
+        shutil.copy(os.path.join(self.d, "frh.dmna"), os.path.join(self.d, "part2-frh.dmna"))
+        r = run_report(self.d)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        with open(os.path.join(self.d, "report.html"), encoding="utf-8") as fh:
+            page = fh.read()
+        self.assertIn("holds 2 grids of the total odor-hour frequency (frh.dmna, part2-frh.dmna)",
+                      page)
+        self.assertEqual(Cells(page).figures, ["rose", "map1", "map2", "map3", "map4"])
+
     def test_unfinished_runs_are_refused(self):
         for closing, why in (("*** error exit at Wed Dec  9 20:00:05 2026", "ended with an error"),
                              ("", "did not finish")):
