@@ -46,6 +46,11 @@ if /usr/bin/python3 -c 'import numpy, matplotlib' 2>/dev/null; then
   tools/zirmap out/farm/frh-za.dmna "${farm[@]}" \
       --title "Farm example: additional load of the pig farm"
   echo "Maps in out/farm/: frh.png, frw.png, frh-za.png"
+  # The assessment report of the run with these maps; printed to PDF when
+  # Chromium is there (bash scripts/setup.sh --report installs it).
+  pdf=()
+  command -v chromium >/dev/null && pdf=(--pdf)
+  tools/zirreport out/farm "${pdf[@]}"
 fi
 
 # Real weather in, real maps out: a synthetic year of hourly weather becomes

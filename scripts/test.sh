@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
 # Builds and runs every test, first plain, then with AddressSanitizer and
 # UndefinedBehaviorSanitizer. With --mpi also the MPI build, and its
-# comparison with the plain build.
+# comparison with the plain build; with --report the setup installs Chromium,
+# so that zirreport's browser tests run instead of being skipped.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Build jobs: as many as the machine has cores, or ZIR_JOBS.
 jobs="${ZIR_JOBS:-$(nproc)}"
-mpi=""
-[ "${1:-}" = "--mpi" ] && mpi="--mpi"
-bash scripts/setup.sh $mpi
+mpi="" report=""
+for arg in "$@"; do
+  case "$arg" in
+    --mpi) mpi="--mpi" ;;
+    --report) report="--report" ;;
+    *) echo "test: unknown option $arg (--mpi, --report)" >&2; exit 2 ;;
+  esac
+done
+bash scripts/setup.sh $mpi $report
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$jobs"

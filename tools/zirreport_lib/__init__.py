@@ -1,0 +1,1 @@
+"""Companion library of zirreport: the assessment report of a finished run."""
