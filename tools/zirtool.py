@@ -29,6 +29,21 @@ class Parser(argparse.ArgumentParser):
         raise UsageError(message)
 
 
+def read_text(path, fail):
+    """The text of a file in UTF-8 (a byte-order mark dropped), or in
+    Windows-1252 as a spreadsheet or an older program may save it. A file
+    that cannot be read raises fail(message)."""
+    try:
+        with open(path, "rb") as fh:
+            raw = fh.read()
+    except OSError as e:
+        raise fail("can't read %s (%s)" % (path, e.strerror or e))
+    try:
+        return raw.decode("utf-8-sig")
+    except UnicodeDecodeError:
+        return raw.decode("cp1252", errors="replace")
+
+
 def run(main, tag, internal_code):
     """Runs main() and exits with its code; no traceback reaches the user."""
     try:

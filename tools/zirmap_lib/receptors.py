@@ -9,6 +9,7 @@ as 0.10). UTF-8, or Windows-1252 as spreadsheet programs save it.
 import csv
 import io
 from dataclasses import dataclass
+import zirtool
 
 
 class ReceptorsError(Exception):
@@ -24,15 +25,7 @@ class Receptor:
 
 def read_receptors(path):
     """The receptors of the file as {number: Receptor}."""
-    try:
-        with open(path, "rb") as fh:
-            raw = fh.read()
-    except OSError as e:
-        raise ReceptorsError("can't read %s (%s)" % (path, e.strerror or e))
-    try:
-        text = raw.decode("utf-8-sig")
-    except UnicodeDecodeError:
-        text = raw.decode("cp1252", errors="replace")
+    text = zirtool.read_text(path, ReceptorsError)
     rows = [r for r in csv.reader(io.StringIO(text)) if any(c.strip() for c in r)]
     heading = [c.strip().lower() for c in rows[0]] if rows else []
     if heading[:2] != ["number", "name"] or heading[2:] not in ([], ["limit"]):

@@ -14,6 +14,7 @@ import math
 import os
 import re
 from dataclasses import dataclass, field
+import zirtool
 
 from .classification import KM_CLASSES, PG_CLASSES, ClassError, km_name, pg_name
 
@@ -30,15 +31,7 @@ class Table:
 
     def __init__(self, path, delimiter=None, skip=0):
         self.name = os.path.basename(path)
-        try:
-            with open(path, "rb") as fh:
-                raw = fh.read()
-        except OSError as e:
-            raise InputError("can't read %s (%s)" % (path, e.strerror or e))
-        try:
-            text = raw.decode("utf-8-sig")
-        except UnicodeDecodeError:
-            text = raw.decode("cp1252", errors="replace")
+        text = zirtool.read_text(path, InputError)
         lines = [(n, line) for n, line in enumerate(text.splitlines(), 1)
                  if n > skip and line.strip() and not line.lstrip().startswith("#")]
         if not lines:

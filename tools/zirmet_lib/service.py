@@ -23,6 +23,7 @@ import datetime
 import math
 import os
 import re
+import zirtool
 
 from .classification import KM_CLASSES
 from .reading import MAX_SPEED, NUMBER, Cell, Clock, Hour, InputError, Series, hour_text
@@ -36,16 +37,7 @@ ROW = re.compile(r"\s*(?:[+-]?(?:\d+\.?\d*|\.\d+)(?:[eE][+-]?\d+)?\s+){35}"
 
 
 def read_lines(path):
-    try:
-        with open(path, "rb") as fh:
-            raw = fh.read()
-    except OSError as e:
-        raise InputError("can't read %s (%s)" % (path, e.strerror or e))
-    try:
-        text = raw.decode("utf-8-sig")
-    except UnicodeDecodeError:
-        text = raw.decode("cp1252", errors="replace")
-    return text.splitlines()
+    return zirtool.read_text(path, InputError).splitlines()
 
 
 def layout(path):
