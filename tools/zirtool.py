@@ -29,6 +29,18 @@ class Parser(argparse.ArgumentParser):
         raise UsageError(message)
 
 
+def numpy_missing():
+    """None when numpy and matplotlib can be imported, else the message that
+    says how to get them."""
+    try:
+        import numpy  # noqa: F401
+        import matplotlib  # noqa: F401
+    except ImportError as e:
+        return ("%s; install the packages python3-numpy and python3-matplotlib "
+                "(scripts/setup.sh does) and run with /usr/bin/python3" % e)
+    return None
+
+
 def read_text(path, fail):
     """The text of a file in UTF-8 (a byte-order mark dropped), or in
     Windows-1252 as a spreadsheet or an older program may save it. A file

@@ -191,12 +191,9 @@ def main(argv=None):
     except UsageError as e:
         error(str(e))
         return EXIT_USAGE
-    try:
-        import numpy  # noqa: F401
-        import matplotlib  # noqa: F401
-    except ImportError as e:
-        error("%s; install the packages python3-numpy and python3-matplotlib "
-              "(scripts/setup.sh does) and run with /usr/bin/python3" % e)
+    missing = zirtool.numpy_missing()
+    if missing:
+        error(missing)
         return EXIT_PACKAGES
     from .dmna import DmnaError, read_grid
 

@@ -107,6 +107,23 @@ def temporary_beside(path, suffix):
     return tmp
 
 
+def replace_whole(path, suffix, make):
+    """Lets make(tmp) create a file that GDAL writes beside path, then
+    renames it into place: path is replaced whole or not at all. GDAL's
+    failures become OSError. The datasets make opens are closed when it
+    returns, which is when GDAL finishes the file."""
+    tmp = temporary_beside(path, suffix)
+    try:
+        make(tmp)
+        os.chmod(tmp, 0o644)
+        os.replace(tmp, path)
+    except RuntimeError as e:
+        raise OSError(0, str(e), path)
+    finally:
+        if os.path.exists(tmp):
+            os.unlink(tmp)
+
+
 def write_geotiff(grid, path, kind, origin=None, crs=None):
     """Writes the grid as a float32 GeoTIFF: cells centred on the nodes, the
     no-data value NODATA, name and unit in the metadata. Replaces path
@@ -120,18 +137,11 @@ def write_geotiff(grid, path, kind, origin=None, crs=None):
     band.SetUnitType(unit)
     src.SetMetadata({"NAME": name, "UNIT": unit, "TITLE": grid.mark,
                      "IDENTIFICATION": grid.title})
-    tmp = temporary_beside(path, ".tif")
-    try:
+    def make(tmp):
         out = gdal.GetDriverByName("GTiff").CreateCopy(tmp, src, options=["COMPRESS=DEFLATE"])
         out.FlushCache()
-        out = None
-        os.chmod(tmp, 0o644)
-        os.replace(tmp, path)
-    except RuntimeError as e:
-        raise OSError(0, str(e), path)
-    finally:
-        if os.path.exists(tmp):
-            os.unlink(tmp)
+
+    replace_whole(path, ".tif", make)
 
 
 def contour_polygons(grid, levels, origin=None, crs=None):
@@ -166,8 +176,7 @@ def write_contours(path, layers, crs=None):
     Replaces path whole or not at all; OSError when it cannot be written."""
     _, ogr, _ = gdal_modules()
     srs = spatial_reference(crs) if crs else None
-    tmp = temporary_beside(path, ".gpkg")
-    try:
+    def make(tmp):
         ds = ogr.GetDriverByName("GPKG").CreateDataSource(tmp)
         for name, polygons in layers:
             layer = ds.CreateLayer(name, srs=srs, geom_type=ogr.wkbMultiPolygon)
@@ -177,14 +186,8 @@ def write_contours(path, layers, crs=None):
                 feature.SetField("level", level)
                 feature.SetGeometry(ogr.ForceToMultiPolygon(geometry))
                 layer.CreateFeature(feature)
-        ds = None
-        os.chmod(tmp, 0o644)
-        os.replace(tmp, path)
-    except RuntimeError as e:
-        raise OSError(0, str(e), path)
-    finally:
-        if os.path.exists(tmp):
-            os.unlink(tmp)
+
+    replace_whole(path, ".gpkg", make)
 
 
 def read_basemap(path, extent, crs=None):

@@ -97,12 +97,9 @@ def main(argv=None):
     except zirtool.UsageError as e:
         error(str(e))
         return EXIT_USAGE
-    try:
-        import numpy  # noqa: F401
-        import matplotlib  # noqa: F401
-    except ImportError as e:
-        error("%s; install the packages python3-numpy and python3-matplotlib "
-              "(scripts/setup.sh does) and run with /usr/bin/python3" % e)
+    missing = zirtool.numpy_missing()
+    if missing:
+        error(missing)
         return EXIT_PACKAGES
     from zirmap_lib.dmna import DmnaError
     from zirmap_lib.receptors import ReceptorsError
