@@ -238,6 +238,8 @@ int WritePoints() {
   if (!GrpSums.empty()) text += ",frw";
   text += "\n";
   const std::vector<Weighted> order = WeightOrder();
+  std::vector<const std::vector<float>*> pfrh(order.size());
+  for (size_t g = 0; g < order.size(); g++) pfrh[g] = Set(order[g].set).pfrh;
   std::vector<float> h(order.size());
   for (int n = 0; n < prm::np; n++) {
     AppendF(text, "%d,%s", n + 1, FormatCoord(prm::xp[n]));
@@ -254,7 +256,7 @@ int WritePoints() {
       }
     if (!GrpSums.empty()) {
       for (size_t i = 0; i < order.size(); i++)
-        h[i] = static_cast<float>((*Set(order[i].set).pfrh)[n] / SumDur);
+        h[i] = static_cast<float>((*pfrh[i])[n] / SumDur);
       AppendF(text, ",%.6e",
               static_cast<double>(
                   WeightedFrequency(static_cast<float>(PntFrh[n] / SumDur), h.data(), order)));
@@ -305,11 +307,13 @@ int Normalised(const std::string& token, int t, AryDesc* w, std::string* title) 
   }
   if (token != "frw") return 1;
   const std::vector<Weighted> order = WeightOrder();
+  std::vector<AryDesc*> frh(order.size());
+  for (size_t g = 0; g < order.size(); g++) frh[g] = Set(order[g].set).frh;
   std::vector<float> h(order.size());
   for (int i = 0; i < prm::nx; i++)
     for (int j = 0; j < prm::ny; j++) {
       for (size_t g = 0; g < order.size(); g++)
-        h[g] = *static_cast<float*>(AryPtrX(Set(order[g].set).frh, i, j)) / dur;
+        h[g] = *static_cast<float*>(AryPtrX(frh[g], i, j)) / dur;
       float* r = static_cast<float*>(AryPtrX(w, i, j));
       *r = WeightedFrequency(*r, h.data(), order);
     }
